@@ -1,0 +1,27 @@
+// UTF-8 <-> UTF-16 through the system converters; invalid input becomes U+FFFD, never a truncation.
+#include "ui/Unicode.h"
+
+#include <windows.h>
+
+#include <climits>
+
+std::wstring Widen(std::string_view utf8)
+{
+    if (utf8.empty() || utf8.size() > INT_MAX) return {};
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    if (n <= 0) return {};
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
+    return out;
+}
+
+std::string Narrow(std::wstring_view utf16)
+{
+    if (utf16.empty() || utf16.size() > INT_MAX / 4) return {};
+    const int n = WideCharToMultiByte(CP_UTF8, 0, utf16.data(), static_cast<int>(utf16.size()), nullptr, 0,
+                                      nullptr, nullptr);
+    if (n <= 0) return {};
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, utf16.data(), static_cast<int>(utf16.size()), out.data(), n, nullptr, nullptr);
+    return out;
+}
