@@ -55,3 +55,31 @@ set_tests_properties(test_portable PROPERTIES ENVIRONMENT "LC_ALL=C")
 # Subsystems that bring their own targets and test programs.
 include(cmake/ui.cmake OPTIONAL)
 include(cmake/install.cmake OPTIONAL)
+
+# The wizard, its dialogs and the program entry.
+add_library(werb_wizard STATIC
+  src/app/Formularze.cpp
+  src/wizard/untMain.cpp
+  src/dialogs/untPytanie.cpp
+  src/dialogs/untCD.cpp
+  src/dialogs/untKatalog.cpp
+  src/dialogs/untKatalogDodaj.cpp
+  src/install/Czcionki.cpp
+)
+target_link_libraries(werb_wizard PUBLIC werb_ui werb_install)
+target_compile_options(werb_wizard PRIVATE ${WARNINGS})
+target_link_libraries(instalator PRIVATE werb_wizard ole32 shell32)
+
+# The wizard and its dialogs in one process; the CD folder and HKCU are shared: run alone.
+werb_win32_test(test_wizard tests/win32/test_wizard.cpp tests/win32/test_dialogs.cpp)
+target_link_libraries(test_wizard PRIVATE werb_wizard werb_manifest)
+set(WERB_WIZARD_ENV "WERB_CDROM=${PROJECT_BINARY_DIR}/cdrom")
+set_tests_properties(test_wizard PROPERTIES ENVIRONMENT "LC_ALL=C;${WERB_WIZARD_ENV}" RUN_SERIAL TRUE)
+foreach(row "fr_FR;2" "fr_BE;2" "fr_CA;2" "pl_PL;0" "en_US;0" "de_DE;0")
+  list(GET row 0 loc)
+  list(GET row 1 start)
+  add_test(NAME test_wizard_${loc} COMMAND test_wizard --gtest_filter=*StartupLanguage* --gtest_color=no)
+  set_tests_properties(test_wizard_${loc} PROPERTIES
+    ENVIRONMENT "LC_ALL=${loc}.UTF-8;WERB_EXPECTED_START=${start};${WERB_WIZARD_ENV}" RUN_SERIAL TRUE TIMEOUT 300)
+endforeach()
+include(cmake/entry.cmake OPTIONAL)

@@ -1,0 +1,170 @@
+// The CD drive dialog and its loop: drives listed on every attempt, the marker files decide.
+#include "dialogs/untCD.h"
+
+#include <windows.h>
+
+#include "install/Czcionki.h"
+#include "install/Produkt.h"
+#include "install/untInstalFunkcje.h"
+#include "texts/Format.h"
+#include "ui/Obrazki.h"
+#include "ui/Unicode.h"
+#include "wizard/untMain.h"
+
+TfrmCD* frmCD = nullptr;
+
+namespace {
+
+TFormArgs CdArgs()
+{
+    TFormArgs a;
+    a.ClientWidth = 303;
+    a.ClientHeight = 212;
+    a.Caption = "Wskaż CD z programem";
+    a.BorderStyle = bsDialog;
+    a.BorderIcons = 0;
+    a.Position = poScreenCenter;
+    a.FontName = "MS Sans Serif";
+    a.FontHeight = -11;
+    return a;
+}
+
+TSpeedButtonArgs Flaga(int left, bool visible, bool down)
+{
+    return {.Left = left, .Top = 9, .Width = 38, .Height = 24, .Visible = visible, .Enabled = visible,
+            .Flat = true, .GroupIndex = 1, .AllowAllUp = true, .Down = down};
+}
+
+bool PlikIstnieje(const std::string& sciezka)
+{
+    const DWORD a = GetFileAttributesW(Widen(sciezka).c_str());
+    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+} // namespace
+
+TfrmCD::TfrmCD()
+    : TForm(CdArgs()),
+      pnlPrzyciski(*this, {.Height = 36, .Align = alBottom, .BevelOuter = bvNone}),
+      btnOK(pnlPrzyciski, {.Left = 144, .Top = 7, .Width = 75, .Height = 25, .Anchors = akRight | akBottom,
+                           .Caption = "OK", .ModalResult = mrOk, .Default = true}),
+      btnAnuluj(pnlPrzyciski, {.Left = 224, .Top = 7, .Width = 75, .Height = 25,
+                               .Anchors = akRight | akBottom, .Caption = "Anuluj", .ModalResult = mrCancel,
+                               .Cancel = true}),
+      pnlJezyk(*this, {.Height = 37, .Align = alBottom, .BevelOuter = bvNone}),
+      lblJezyk(pnlJezyk, {.Left = 8, .Top = 15, .Caption = "Język / Language / Sprache / Langue:"}),
+      btnPolski(pnlJezyk, Flaga(200, true, true)),
+      btnAngielski(pnlJezyk, Flaga(238, true, false)),
+      btnNiemiecki(pnlJezyk, Flaga(276, false, false)),
+      btnFrancuski(pnlJezyk, Flaga(314, false, false)),
+      pnlDrive(*this, {.Height = 34, .Align = alBottom, .BevelOuter = bvNone}),
+      cmbDrive(pnlDrive, {.Left = 8, .Top = 4, .Width = 289, .Height = 21}),
+      pnlCD(*this, {.Align = alClient, .BevelOuter = bvNone, .BorderWidth = 8}),
+      lblCD(pnlCD, {.Align = alClient, .AutoSize = false, .WordWrap = true})
+{
+    lblJezyk.Font().SetName("Arial");
+    lblJezyk.Font().SetHeight(-11);
+    lblJezyk.Font().SetCharset(EASTEUROPE_CHARSET);
+    btnPolski.SetGlyph(MakeFlag(TFlag::Polish));
+    btnAngielski.SetGlyph(MakeFlag(TFlag::English));
+    btnNiemiecki.SetGlyph(MakeFlag(TFlag::German));
+    btnFrancuski.SetGlyph(MakeFlag(TFlag::French));
+    for (TSpeedButton* b : {&btnPolski, &btnAngielski, &btnNiemiecki, &btnFrancuski})
+        b->OnClick = [this] { btnPolskiClick(); };
+    // Tab order from the top: the drive list, then the buttons.
+    pnlCD.SetTabOrder(0);
+    pnlDrive.SetTabOrder(1);
+    pnlJezyk.SetTabOrder(2);
+    pnlPrzyciski.SetTabOrder(3);
+    SetActiveControl(&cmbDrive);
+    OnShow = [this] { FormShow(); };
+    DoCreate();
+}
+
+TfrmCD::~TfrmCD()
+{
+    Free();
+}
+
+void TfrmCD::FormShow()
+{
+    // Polish always; a foreign language only for the product that has it.
+    const bool angielski = JezykProduktu == jzAngielski;
+    const bool niemiecki = JezykProduktu == jzNiemiecki;
+    const bool francuski = JezykProduktu == jzFrancuski && NumerProduktu != 1;
+    btnPolski.SetVisible(true);
+    btnPolski.SetEnabled(true);
+    btnAngielski.SetVisible(angielski);
+    btnAngielski.SetEnabled(angielski);
+    btnNiemiecki.SetVisible(niemiecki);
+    btnNiemiecki.SetEnabled(niemiecki);
+    btnFrancuski.SetVisible(francuski);
+    btnFrancuski.SetEnabled(francuski);
+    if (niemiecki) btnNiemiecki.SetLeft(238);
+    if (francuski) btnFrancuski.SetLeft(238);
+}
+
+void TfrmCD::UstawJezyk(TJezyk jezyk)
+{
+    const char* tytul = OpisProduktu(NumerProduktu) ? OpisProduktu(NumerProduktu)->Tytul : "";
+    UstawCzcionke(Font(), jezyk);
+    SetCaption(Format(PobierzTekst(jezyk, txtCdTitle), {tytul}));
+    lblCD.SetCaption(Format(PobierzTekst(jezyk, txtCdPrompt), {tytul}));
+    btnOK.SetCaption(PobierzTekst(jezyk, txtOK));
+    btnAnuluj.SetCaption(PobierzTekst(jezyk, txtCancel));
+    btnPolski.SetDown(jezyk == jzPolski);
+    btnAngielski.SetDown(jezyk == jzAngielski);
+    btnNiemiecki.SetDown(jezyk == jzNiemiecki);
+    btnFrancuski.SetDown(jezyk == jzFrancuski);
+}
+
+void TfrmCD::btnPolskiClick()
+{
+    const std::pair<TSpeedButton*, TJezyk> kolejnosc[] = {
+        {&btnPolski, jzPolski}, {&btnAngielski, jzAngielski}, {&btnNiemiecki, jzNiemiecki},
+        {&btnFrancuski, jzFrancuski}};
+    for (const auto& [przycisk, jezyk] : kolejnosc) {
+        if (przycisk->Down()) {
+            if (frmMain) frmMain->UstawJezyk(jezyk);
+            return;
+        }
+    }
+}
+
+void TfrmCD::WypelnijNapedy()
+{
+    cmbDrive.Items.Clear();
+    FKorzenie.clear();
+    wchar_t bufor[5000] = {};
+    const DWORD n = GetLogicalDriveStringsW(static_cast<DWORD>(std::size(bufor) - 1), bufor);
+    if (n > 0 && n < std::size(bufor)) {
+        for (const wchar_t* p = bufor; *p; p += wcslen(p) + 1) {
+            std::wstring naped = p;
+            CharUpperBuffW(naped.data(), static_cast<DWORD>(naped.size()));
+            if (GetDriveTypeW(naped.c_str()) != DRIVE_CDROM) continue;
+            FKorzenie.push_back(Narrow(naped));
+            cmbDrive.Items.Add(FKorzenie.back());
+        }
+    }
+    if (!FKorzenie.empty()) cmbDrive.SetItemIndex(0);
+}
+
+bool JestPlytaProduktu(const std::string& korzen)
+{
+    if (korzen.empty()) return false;
+    return (PlikIstnieje(korzen + "Werbilo.exe") || PlikIstnieje(korzen + "Werbilo2.exe")) &&
+           PlikIstnieje(korzen + "UmowaPol.txt");
+}
+
+std::string WybierzNapedCD()
+{
+    if (!frmCD) return {};
+    for (;;) {
+        frmCD->WypelnijNapedy();
+        if (frmCD->ShowModal() != mrOk) return {};
+        const int i = frmCD->cmbDrive.ItemIndex();
+        const std::string kandydat =
+            i >= 0 && i < static_cast<int>(frmCD->FKorzenie.size()) ? frmCD->FKorzenie[static_cast<size_t>(i)] : "";
+        if (JestPlytaProduktu(kandydat)) return kandydat;
+    }
+}

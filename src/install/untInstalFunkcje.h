@@ -1,0 +1,53 @@
+// Installation helpers: relaunch from a temporary copy, the installation flag, drives, interface font and languages.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "texts/untInstalTeksty.h"
+
+// Start-up values, fixed by the program entry before the first form exists.
+extern std::int32_t NumerProduktu;   // row of every per-product table; 1
+extern TJezyk JezykProduktu;         // the product's foreign language; jzFrancuski
+extern bool CzyscFlageInstalacji;    // false once this process handed over to its copy
+extern HWND OknoAplikacji;           // owner window of the relaunch; nullptr until the application window exists
+extern std::string CzcionkaInterfejsu;  // "Arial" or "Tahoma", chosen by WybierzCzcionke
+
+// Copies plik into the temporary folder as nazwaKopii (numbered when taken), starts the copy with
+// parametry and a hidden batch file that deletes the copy once it has ended. True when both run.
+// Silent: every failure returns false.
+bool UruchomKopie(std::string_view plik, std::string_view nazwaKopii, std::string_view parametry);
+
+// The four lines (CR LF, ANSI) of the batch file that deletes the copy until it can, then itself. Both files
+// must exist: a path that cmd could misread (non-ASCII) is spelled by its short form. Empty when some path
+// cannot be spelled in the ANSI code page at all.
+std::optional<std::string> DeletingBatchText(std::string_view kopia, std::string_view plikWsadowy);
+
+// HKCU "InstallationInProgress" of the product's settings key: 1 (creating the key) or 0 (existing key only).
+void UstawFlageInstalacji(std::int32_t produkt, bool wartosc);
+
+// The running executable: its full path, and its folder with trailing backslash ("" on failure).
+std::string SciezkaAplikacji();
+std::string KatalogAplikacji();
+
+// Root of the drive of a path: "C:\x" -> "C:\", "\\server\share\x" -> "\\server\share\", "foo" -> "".
+std::string KorzenDysku(std::string_view sciezka);
+// GetDriveTypeW of that root; 0 when the path names no drive.
+int TypDysku(std::string_view sciezka);
+
+// True when the system's font enumeration reports a font of the family in that character set.
+bool RodzinaMaZestaw(std::string_view rodzina, BYTE zestaw);
+// Sets CzcionkaInterfejsu: Arial, unless Arial lacks EASTEUROPE_CHARSET and Tahoma has it.
+void WybierzCzcionke();
+
+// Character set of a language of the product family (0..12); EASTEUROPE_CHARSET for unknown ones.
+BYTE ZestawZnakow(TJezyk jezyk);
+
+// Language of a locale identifier; jzPolski for every locale without its own row.
+TJezyk JezykLokalu(LCID lokal);
+// Language of the current thread's locale.
+TJezyk JezykSystemu();

@@ -1,0 +1,456 @@
+// The standard controls over BUTTON, EDIT and COMBOBOX, and the label that paints and measures its own text.
+#include "ui/StdCtrls.h"
+
+#include <commctrl.h>
+
+#include "ui/Forms.h"
+#include "ui/Unicode.h"
+
+namespace {
+
+std::wstring WindowText(HWND h)
+{
+    const int n = GetWindowTextLengthW(h);
+    if (n <= 0) return {};
+    std::wstring text(static_cast<size_t>(n) + 1, L'\0');
+    const int got = GetWindowTextW(h, text.data(), n + 1);
+    text.resize(static_cast<size_t>(got > 0 ? got : 0));
+    return text;
+}
+
+// Physical to design pixels, rounded up so that a measured text is never clipped.
+int CeilUnscale(int physical, int dpi)
+{
+    return (physical * 96 + dpi - 1) / dpi;
+}
+
+} // namespace
+
+// ---- TLabel ----
+
+TLabel::TLabel(TControl& parent, const TLabelArgs& a) : TControl(&parent)
+{
+    FAutoSize = a.AutoSize;
+    FWordWrap = a.WordWrap;
+    FAlignment = a.Alignment;
+    FLayout = a.Layout;
+    FColor = a.Color;
+    FMaxWidth = a.MaxWidth > 0 ? a.MaxWidth : 0;
+    CreateChild(OwnWindowClass(L"WerbLabel"), 0, 0, a.Caption, CommonArgs(a), true);
+    AdjustBounds();
+}
+
+TLabel::~TLabel()
+{
+    DestroyHandle();
+}
+
+void TLabel::SetAutoSize(bool autoSize)
+{
+    FAutoSize = autoSize;
+    AdjustBounds();
+}
+
+void TLabel::SetWordWrap(bool wrap)
+{
+    if (FWordWrap == wrap) return;
+    FWordWrap = wrap;
+    AdjustBounds();
+    Invalidate();
+}
+
+void TLabel::SetAlignment(TAlignment a)
+{
+    FAlignment = a;
+    Invalidate();
+}
+
+void TLabel::SetLayout(TTextLayout l)
+{
+    FLayout = l;
+    Invalidate();
+}
+
+void TLabel::SetColor(TColor c)
+{
+    FColor = c;
+    Invalidate();
+}
+
+UINT TLabel::DrawFlags() const
+{
+    UINT flags = DT_NOPREFIX | DT_EXPANDTABS;
+    if (FWordWrap) flags |= DT_WORDBREAK | DT_EDITCONTROL;
+    if (FAlignment == taCenter) flags |= DT_CENTER;
+    if (FAlignment == taRightJustify) flags |= DT_RIGHT;
+    return flags;
+}
+
+void TLabel::AdjustBounds()
+{
+    if (!FAutoSize || !FHandle) return;
+    std::wstring text = WindowText(FHandle);
+    if (text.empty()) text = L" ";  // an empty label keeps the height of one line
+    const int dpi = Dpi();
+    TWindowDC dc(FHandle);
+    TSelectObject font(dc.Get(), FFont.Handle(dpi));
+    RECT r{0, 0, 0, 0};
+    if (FWordWrap) r.right = ScaleBy(FLeft + FWidth, dpi) - ScaleBy(FLeft, dpi);
+    VerifyWin32(DrawTextW(dc.Get(), text.c_str(), -1, &r, DT_CALCRECT | DrawFlags()) != 0, "DrawTextW(measure)");
+    int width = FWordWrap ? FWidth : CeilUnscale(r.right - r.left, dpi);
+    const int height = CeilUnscale(r.bottom - r.top, dpi);
+    if (FMaxWidth > 0 && width > FMaxWidth) width = FMaxWidth;
+    const int left = (FAlignment == taRightJustify) ? FLeft + FWidth - width : FLeft;
+    SetBounds(left, FTop, width, height);
+}
+
+void TLabel::FontApplied()
+{
+    AdjustBounds();
+    Invalidate();
+}
+
+void TLabel::Paint(HDC dc)
+{
+    RECT rc{};
+    GetClientRect(FHandle, &rc);
+    const TColor bg = (FColor == clDefault) ? BackgroundColor() : FColor;
+    FillRect(dc, &rc, BrushOf(bg));
+    const std::wstring text = WindowText(FHandle);
+    if (text.empty()) return;
+    TSelectObject font(dc, FFont.Handle(Dpi()));
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, IsWindowEnabled(FHandle) ? ColorToRGB(FFont.Color()) : GetSysColor(COLOR_GRAYTEXT));
+    const UINT flags = DrawFlags();
+    if (FLayout != tlTop) {
+        RECT calc = rc;
+        DrawTextW(dc, text.c_str(), -1, &calc, flags | DT_CALCRECT);
+        const int free = (rc.bottom - rc.top) - (calc.bottom - calc.top);
+        if (free > 0) rc.top += (FLayout == tlCenter) ? free / 2 : free;
+    }
+    DrawTextW(dc, text.c_str(), -1, &rc, flags);
+}
+
+LRESULT TLabel::WndProc(UINT msg, WPARAM wp, LPARAM lp)
+{
+    switch (msg) {
+    case WM_SETTEXT: {
+        const LRESULT r = DefaultProc(msg, wp, lp);
+        AdjustBounds();
+        Invalidate();
+        return r;
+    }
+    case WM_ERASEBKGND:
+        return 1;  // WM_PAINT fills everything
+    case WM_PAINT: {
+        TPaintDC dc(FHandle);
+        Paint(dc.Get());
+        return 0;
+    }
+    case WM_PRINTCLIENT:
+        Paint(reinterpret_cast<HDC>(wp));
+        return 0;
+    case WM_GETFONT:
+        return reinterpret_cast<LRESULT>(FFont.Handle(Dpi()));
+    case WM_SETFONT:
+        return 0;  // painting takes the font from FFont
+    case WM_LBUTTONUP:
+        Fire(OnClick);
+        return 0;
+    default:
+        return TControl::WndProc(msg, wp, lp);
+    }
+}
+
+// ---- TButton ----
+
+TButton::TButton(TControl& parent, const TButtonArgs& a) : TControl(&parent)
+{
+    FModalResult = a.ModalResult;
+    FDefault = a.Default;
+    FCancel = a.Cancel;
+    CreateChild(WC_BUTTONW, BS_PUSHBUTTON | WS_TABSTOP, 0, a.Caption, CommonArgs(a), false);
+    if (FDefault)
+        if (TForm* form = ParentForm()) form->UpdateDefaultLook(GetFocus());
+}
+
+TButton::~TButton()
+{
+    DestroyHandle();
+}
+
+void TButton::Click()
+{
+    // What a user can press: the button and its parents below the form visible and enabled (the form
+    // itself may be hidden, so that a program can drive a form it has not shown).
+    for (const TControl* c = this; c && c->Parent(); c = c->Parent())
+        if (!c->Visible() || !c->Enabled()) return;
+    SendMessageW(FHandle, BM_CLICK, 0, 0);
+}
+
+void TButton::DoClick()
+{
+    if (FModalResult != mrNone)
+        if (TForm* form = ParentForm()) form->SetModalResult(FModalResult);
+    Fire(OnClick);
+}
+
+void TButton::SetDefault(bool d)
+{
+    FDefault = d;
+    if (TForm* form = ParentForm()) form->UpdateDefaultLook(GetFocus());
+}
+
+void TButton::SetDefaultLook(bool isDefault)
+{
+    if (!FHandle) return;
+    const LONG style = GetWindowLongW(FHandle, GWL_STYLE);
+    const LONG want = isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
+    if ((style & BS_TYPEMASK) != want) SendMessageW(FHandle, BM_SETSTYLE, static_cast<WPARAM>(want), TRUE);
+}
+
+int TButton::Id() const
+{
+    return FHandle ? GetDlgCtrlID(FHandle) : 0;
+}
+
+void TButton::EnabledChanged()
+{
+    if (TForm* form = ParentForm()) form->UpdateDefaultLook(GetFocus());
+}
+
+bool TButton::Command(WORD code)
+{
+    if (code != BN_CLICKED) return false;
+    if (IsWindowEnabled(FHandle)) DoClick();
+    return true;
+}
+
+LRESULT TButton::WndProc(UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg == WM_SETFOCUS || msg == WM_KILLFOCUS) {
+        const LRESULT r = TControl::WndProc(msg, wp, lp);
+        if (TForm* form = ParentForm())
+            form->UpdateDefaultLook(msg == WM_SETFOCUS ? FHandle : reinterpret_cast<HWND>(wp));
+        return r;
+    }
+    return TControl::WndProc(msg, wp, lp);
+}
+
+// ---- TCheckBox ----
+
+TCheckBox::TCheckBox(TControl& parent, const TCheckBoxArgs& a) : TControl(&parent)
+{
+    CreateChild(WC_BUTTONW, BS_AUTOCHECKBOX | WS_TABSTOP, 0, a.Caption, CommonArgs(a), false);
+    if (a.Checked) SendMessageW(FHandle, BM_SETCHECK, BST_CHECKED, 0);
+}
+
+TCheckBox::~TCheckBox()
+{
+    DestroyHandle();
+}
+
+bool TCheckBox::Checked() const
+{
+    return FHandle && SendMessageW(FHandle, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void TCheckBox::SetChecked(bool checked)
+{
+    if (!FHandle || Checked() == checked) return;
+    SendMessageW(FHandle, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+    Fire(OnClick);
+}
+
+bool TCheckBox::Command(WORD code)
+{
+    if (code != BN_CLICKED) return false;
+    Fire(OnClick);  // BS_AUTOCHECKBOX has toggled already
+    return true;
+}
+
+// ---- TRadioButton ----
+
+TRadioButton::TRadioButton(TControl& parent, const TRadioButtonArgs& a) : TControl(&parent)
+{
+    // Not BS_AUTORADIOBUTTON: its grouping follows WS_GROUP and z-order; ours is "the same parent".
+    CreateChild(WC_BUTTONW, BS_RADIOBUTTON | WS_TABSTOP, 0, a.Caption, CommonArgs(a), false);
+    if (a.Checked) {
+        for (TControl* c : FParent->Controls())
+            if (auto* r = dynamic_cast<TRadioButton*>(c); r && r != this)
+                SendMessageW(r->Handle(), BM_SETCHECK, BST_UNCHECKED, 0);
+        SendMessageW(FHandle, BM_SETCHECK, BST_CHECKED, 0);
+    }
+}
+
+TRadioButton::~TRadioButton()
+{
+    DestroyHandle();
+}
+
+bool TRadioButton::Checked() const
+{
+    return FHandle && SendMessageW(FHandle, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void TRadioButton::SetChecked(bool checked)
+{
+    if (!FHandle || Checked() == checked) return;
+    SendMessageW(FHandle, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+    if (!checked) return;
+    if (FParent) {
+        for (TControl* c : FParent->Controls())
+            if (auto* r = dynamic_cast<TRadioButton*>(c); r && r != this && r->Handle())
+                SendMessageW(r->Handle(), BM_SETCHECK, BST_UNCHECKED, 0);
+    }
+    Fire(OnClick);
+}
+
+bool TRadioButton::Command(WORD code)
+{
+    if (code != BN_CLICKED) return false;
+    SetChecked(true);
+    return true;
+}
+
+// ---- TGroupBox ----
+
+TGroupBox::TGroupBox(TControl& parent, const TGroupBoxArgs& a) : TControl(&parent)
+{
+    CreateChild(WC_BUTTONW, BS_GROUPBOX | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT, a.Caption, CommonArgs(a), false);
+}
+
+TGroupBox::~TGroupBox()
+{
+    DestroyHandle();
+}
+
+LRESULT TGroupBox::WndProc(UINT msg, WPARAM wp, LPARAM lp)
+{
+    switch (msg) {
+    case WM_NCHITTEST:
+        // BS_GROUPBOX answers HTTRANSPARENT; as the parent of controls it must take the mouse like a panel.
+        return HTCLIENT;
+    case WM_ERASEBKGND: {
+        // The group box paints only its frame and caption; its parent clips it out (WS_CLIPCHILDREN), and
+        // themed children ask it for their background.
+        RECT r{};
+        GetClientRect(FHandle, &r);
+        FillRect(reinterpret_cast<HDC>(wp), &r, BrushOf(BackgroundColor()));
+        return 1;
+    }
+    default:
+        return TControl::WndProc(msg, wp, lp);
+    }
+}
+
+// ---- TEdit ----
+
+TEdit::TEdit(TControl& parent, const TEditArgs& a) : TControl(&parent)
+{
+    DWORD style = ES_AUTOHSCROLL | WS_TABSTOP;
+    if (a.ReadOnly) style |= ES_READONLY;
+    CreateChild(WC_EDITW, style, WS_EX_CLIENTEDGE, a.Text, CommonArgs(a), false);
+    if (a.MaxLength > 0) SendMessageW(FHandle, EM_SETLIMITTEXT, static_cast<WPARAM>(a.MaxLength), 0);
+}
+
+TEdit::~TEdit()
+{
+    DestroyHandle();
+}
+
+bool TEdit::ReadOnly() const
+{
+    return (GetWindowLongW(FHandle, GWL_STYLE) & ES_READONLY) != 0;
+}
+
+void TEdit::SetReadOnly(bool readOnly)
+{
+    SendMessageW(FHandle, EM_SETREADONLY, readOnly ? TRUE : FALSE, 0);
+}
+
+void TEdit::SelectAll()
+{
+    SendMessageW(FHandle, EM_SETSEL, 0, -1);
+}
+
+bool TEdit::Command(WORD code)
+{
+    if (code != EN_CHANGE) return false;
+    Fire(OnChange);
+    return true;
+}
+
+// ---- TComboBox ----
+
+TComboBox::TComboBox(TControl& parent, const TComboBoxArgs& a) : TControl(&parent)
+{
+    FDropDownCount = a.DropDownCount > 0 ? a.DropDownCount : 8;
+    CreateChild(WC_COMBOBOXW, CBS_DROPDOWNLIST | CBS_HASSTRINGS | WS_VSCROLL | WS_TABSTOP, 0, {}, CommonArgs(a),
+                false);
+}
+
+TComboBox::~TComboBox()
+{
+    DestroyHandle();
+}
+
+int TComboBox::WindowHeightFor(int designTop, int designHeight) const
+{
+    // The height given to CreateWindow/SetWindowPos of a drop-down list includes its opened list.
+    return TControl::WindowHeightFor(designTop, designHeight) + Scale(FDropDownCount * 16 + 4);
+}
+
+int TComboBox::TItems::Add(std::string_view text)
+{
+    const LRESULT i = SendMessageW(FOwner.Handle(), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(text).c_str()));
+    VerifyWin32(i >= 0, "CB_ADDSTRING");
+    return static_cast<int>(i);
+}
+
+void TComboBox::TItems::Clear()
+{
+    SendMessageW(FOwner.Handle(), CB_RESETCONTENT, 0, 0);
+}
+
+int TComboBox::TItems::Count() const
+{
+    const LRESULT n = SendMessageW(FOwner.Handle(), CB_GETCOUNT, 0, 0);
+    return n < 0 ? 0 : static_cast<int>(n);
+}
+
+std::string TComboBox::TItems::operator[](int index) const
+{
+    const LRESULT n = SendMessageW(FOwner.Handle(), CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+    if (n <= 0) return {};
+    std::wstring text(static_cast<size_t>(n) + 1, L'\0');
+    const LRESULT got =
+        SendMessageW(FOwner.Handle(), CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
+    if (got < 0) return {};
+    text.resize(static_cast<size_t>(got));
+    return Narrow(text);
+}
+
+int TComboBox::ItemIndex() const
+{
+    const LRESULT i = SendMessageW(FHandle, CB_GETCURSEL, 0, 0);
+    return i == CB_ERR ? -1 : static_cast<int>(i);
+}
+
+void TComboBox::SetItemIndex(int index)
+{
+    SendMessageW(FHandle, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+std::string TComboBox::Text() const
+{
+    const int i = ItemIndex();
+    return i < 0 ? std::string() : Items[i];
+}
+
+bool TComboBox::Command(WORD code)
+{
+    if (code != CBN_SELCHANGE) return false;
+    Fire(OnChange);
+    return true;
+}

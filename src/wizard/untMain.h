@@ -1,0 +1,121 @@
+// The wizard's main form: the frame, the five pages, the page switch, the language switch.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "texts/untInstalTeksty.h"
+#include "ui/ComCtrls.h"
+#include "ui/ExtCtrls.h"
+#include "ui/Forms.h"
+#include "ui/StdCtrls.h"
+
+inline constexpr int kLiczbaStron = 5;
+enum TStrona : int { stWstep = 1, stUmowa = 2, stOpcje = 3, stInstalacja = 4, stKoniec = 5 };
+
+class TfrmMain : public TForm {
+public:
+    TfrmMain();
+    ~TfrmMain() override;
+
+    // -1 back, 0 the current page again, +1 next: the one entry of every page change.
+    void ZmienStrone(int krok);
+    void UstawKrok();
+    void UstawJezyk(TJezyk jezyk);
+
+    void UstawKatalogZrodlowy();
+    void UstawKatalogDocelowy();
+    bool SprawdzWolneMiejsce();
+    bool SprawdzOpcje();
+    void WczytajUmowe();
+    void Instaluj();
+
+    void FormCreate();
+    void FormShow();
+    void FormDestroy();
+    void FormCloseQuery(bool& canClose);
+    void btnWsteczClick();
+    void btnDalejClick();
+    void btnZamknijClick();
+    void rdbUmowaAkceptujeClick();
+    void btnPolskiClick();
+
+    // The frame.
+    TPanel pnlLeft;
+    TImage Image1;
+    TPanel pnlMain;
+    TPanel pnlTop;
+    TLabel lblTytul;
+    TLabel lblKrok;
+    TPanel pnlBottom;
+    TBevel Bevel1;
+    TButton btnWstecz;
+    TButton btnDalej;
+    TButton btnZamknij;
+
+    // Page 1: welcome and language.
+    TPanel pnlIntro;
+    TLabel lblIntro;
+    TPanel pnlJezyk;
+    TLabel lblJezyk;
+    TSpeedButton btnPolski;
+    TSpeedButton btnAngielski;
+    TSpeedButton btnNiemiecki;
+    TSpeedButton btnFrancuski;
+    TSpeedButton btnWloski;
+    TLabel lblWersjaSpecjalna;
+
+    // Page 2: licence.
+    TPanel pnlUmowa;
+    TRichEdit redUmowa;
+    TRadioButton rdbUmowaAkceptuje;
+    TRadioButton rdbUmowaNieAkceptuje;
+
+    // Page 3: options.
+    TPanel pnlOpcje;
+    TGroupBox gbxKatalog;
+    TLabel lblKatalog;
+    TLabel lblMiejsceWolne;
+    TLabel lblMiejsceWymagane;
+    TButton btnKatalog;
+    TCheckBox chbInstalujSlowniki;
+    TCheckBox chbUtworzGrupe;
+    TCheckBox chbUtworzSkrotyTranslatorow;
+    TCheckBox chbUtworzSkrotySlownikow;
+    TCheckBox chbSkrotyAllUsers;
+    TLabel lblSkrotyAllUsers;
+
+    // Page 4: installation.
+    TPanel pnlInstalacja;
+    TLabel lblInstalacja;
+    TLabel lblInstalacjaOpis;
+    TLabel lblPlikZ;
+    TLabel lblPlikDo;
+    TPanel pnlPostep;
+    TGauge GaugePostep;
+
+    // Page 5: end.
+    TPanel pnlKoniec;
+    TLabel lblKoniec;
+
+    std::int32_t FStrona = stWstep;
+    TJezyk FJezyk = jzPolski;
+    std::string FKatalogZrodlowy;            // CD root with trailing backslash
+    std::string FKatalogZrodlowyBezUkosnika;
+    std::string FKatalogDocelowy;            // without trailing backslash
+    std::int64_t FWolneMiejsce = 0;
+    std::int64_t FWymaganeMiejsce = 0;
+    bool FSukces = false;
+    bool FInstalacjaTrwa = false;
+    bool FPrzerwij = false;
+    bool FPrzerwano = false;
+    std::int64_t FSkopiowanoBajtow = 0;
+    std::vector<std::string> FUtworzoneKatalogi;
+    std::vector<std::string> FSkopiowanePliki;
+
+private:
+    TPanel* Strona(int numer);
+};
+
+extern TfrmMain* frmMain;
