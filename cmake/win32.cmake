@@ -83,3 +83,16 @@ foreach(row "fr_FR;2" "fr_BE;2" "fr_CA;2" "pl_PL;0" "en_US;0" "de_DE;0")
     ENVIRONMENT "LC_ALL=${loc}.UTF-8;WERB_EXPECTED_START=${start};${WERB_WIZARD_ENV}" RUN_SERIAL TRUE TIMEOUT 300)
 endforeach()
 include(cmake/entry.cmake OPTIONAL)
+
+# The options page and the folder browser, on real folders of the prefix.
+foreach(t test_options test_katalog)
+  werb_win32_test(${t} tests/win32/${t}.cpp)
+  target_link_libraries(${t} PRIVATE werb_wizard werb_manifest)
+  set_tests_properties(${t} PROPERTIES ENVIRONMENT "LC_ALL=C;${WERB_WIZARD_ENV}" RUN_SERIAL TRUE)
+endforeach()
+
+# ---- Options page: test_options again in a French locale (decimal comma); owned by the options page ----
+add_test(NAME test_options_fr_FR COMMAND test_options --gtest_filter=OptionsTest.RequiredSpace*:OptionsTest.Dictionaries*:OptionsTest.DriveThatDoesNotExist* --gtest_color=no)
+set_tests_properties(test_options_fr_FR PROPERTIES
+  ENVIRONMENT "LC_ALL=fr_FR.UTF-8;WERB_EXPECTED_DECIMAL=,;${WERB_WIZARD_ENV}" RUN_SERIAL TRUE TIMEOUT 300)
+# ---- end of the options page block ----

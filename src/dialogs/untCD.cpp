@@ -15,19 +15,6 @@ TfrmCD* frmCD = nullptr;
 
 namespace {
 
-TFormArgs CdArgs()
-{
-    TFormArgs a;
-    a.ClientWidth = 303;
-    a.ClientHeight = 212;
-    a.Caption = "Wskaż CD z programem";
-    a.BorderStyle = bsDialog;
-    a.BorderIcons = 0;
-    a.Position = poScreenCenter;
-    a.FontName = "MS Sans Serif";
-    a.FontHeight = -11;
-    return a;
-}
 
 TSpeedButtonArgs Flaga(int left, bool visible, bool down)
 {
@@ -44,7 +31,9 @@ bool PlikIstnieje(const std::string& sciezka)
 } // namespace
 
 TfrmCD::TfrmCD()
-    : TForm(CdArgs()),
+    : TForm({.ClientWidth = 303, .ClientHeight = 212, .Caption = "Wskaż CD z programem",
+                .BorderStyle = bsDialog, .BorderIcons = 0, .Position = poScreenCenter, .FontName = "MS Sans Serif",
+                .FontHeight = -11}),
       pnlPrzyciski(*this, {.Height = 36, .Align = alBottom, .BevelOuter = bvNone}),
       btnOK(pnlPrzyciski, {.Left = 144, .Top = 7, .Width = 75, .Height = 25, .Anchors = akRight | akBottom,
                            .Caption = "OK", .ModalResult = mrOk, .Default = true}),

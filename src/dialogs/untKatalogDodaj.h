@@ -1,4 +1,4 @@
-// The new-folder dialog of the folder browser; its name field comes with the options page.
+// The new-folder dialog of the folder browser: one name field; the file system decides what it accepts.
 #pragma once
 
 #include "texts/untInstalTeksty.h"
@@ -11,9 +11,15 @@ public:
     ~TfrmKatalogDodaj() override;
 
     void UstawJezyk(TJezyk jezyk);
+    // btnDodaj is enabled exactly while a name is typed.
+    void edtDodajChange();
 
+    TEdit edtDodaj;
     TButton btnDodaj;
     TButton btnAnuluj;
+
+private:
+    void FormShow();
 };
 
 extern TfrmKatalogDodaj* frmKatalogDodaj;

@@ -9,24 +9,11 @@ namespace {
 
 constexpr int kOdstepPrzyciskow = 8;  // between neighbouring buttons
 
-TFormArgs PytanieArgs()
-{
-    TFormArgs a;
-    a.ClientWidth = 322;
-    a.ClientHeight = 124;
-    a.Caption = "Uwaga";
-    a.BorderStyle = bsDialog;
-    a.BorderIcons = 0;
-    a.Position = poDesigned;
-    a.FontName = "MS Sans Serif";
-    a.FontHeight = -11;
-    return a;
-}
-
 } // namespace
 
 TfrmPytanie::TfrmPytanie()
-    : TForm(PytanieArgs()),
+    : TForm({.ClientWidth = 322, .ClientHeight = 124, .Caption = "Uwaga", .BorderStyle = bsDialog,
+                .BorderIcons = 0, .Position = poDesigned, .FontName = "MS Sans Serif", .FontHeight = -11}),
       lblPytanie(*this, {.Left = 16, .Top = 16, .Alignment = taCenter, .Layout = tlCenter, .MaxWidth = 400}),
       btnTak(*this, {.Left = 8, .Top = 95, .Width = 97, .Height = 23, .Anchors = akLeft | akBottom, .TabOrder = 0,
                      .Caption = "Tak", .ModalResult = mrYes}),

@@ -2,15 +2,23 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
+
+// Names of CD files that the installation does not copy as they are: the program files it writes from its
+// own resources, and the dictionaries, left out when the user does not want them. Lower case, no path.
+inline constexpr const char* kProgramyProduktu1[] = {"werbika.exe"};
+inline constexpr const char* kSlownikiProduktu1[] = {"slzewfr.exe", "slzewpl.exe", "frpol.sz", "polfr.sz"};
 
 struct TOpisProduktu {
     const char* Tytul;          // shown in the captions, the same in every language
     const char* NazwaKatalogu;  // the default target folder's last component
     const char* KluczUstawien;  // HKEY_CURRENT_USER / HKEY_LOCAL_MACHINE settings key
+    std::span<const char* const> PlikiProgramu;  // excluded from the count and the copy
+    std::span<const char* const> PlikiSlownikow; // excluded when the dictionaries are not installed
 };
 
 inline constexpr TOpisProduktu kOpisyProduktow[] = {
-    {"Werbfranko", "Werbika", "SOFTWARE\\Zorvane\\Werbtron"},
+    {"Werbfranko", "Werbika", "SOFTWARE\\Zorvane\\Werbtron", kProgramyProduktu1, kSlownikiProduktu1},
 };
 
 // The row of a product number; nullptr for numbers without one.

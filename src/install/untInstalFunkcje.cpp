@@ -1,4 +1,5 @@
-// Installation helpers: relaunch from a temporary copy, the installation flag, drives, interface font and languages.
+// Installation helpers: relaunch from a temporary copy, the installation flag, drives and free space, the
+// exclusion list and folder size, interface font and languages.
 #include "install/untInstalFunkcje.h"
 
 #include <objbase.h>
@@ -401,4 +402,120 @@ TJezyk JezykLokalu(LCID lokal)
 TJezyk JezykSystemu()
 {
     return JezykLokalu(GetThreadLocale());
+}
+
+namespace {
+
+// CD files that are never counted nor copied: the pseudo-entries of a listing, the licences, installers of
+// the family, the autorun file, the system files and the font the installation handles itself, and other
+// products' set-up programs.
+constexpr const char* kStaleWykluczenia[] = {
+    ".", "..", "umowapol.txt", "umowaang.txt", "umowadeu.txt", "umowafr.txt", "instalator.exe", "instaluj.exe",
+    "instalka.exe", "autorun.inf", "comctl32.dll", "comctl32.ocx", "stedt.ttf", "SAPI51tts.exe",
+    "SyntezaMowy.exe", "start.exe", "InstalatorAng3.exe", "InstalatorDeu3.exe",
+};
+
+void DodajWpis(std::string& lista, std::string_view nazwa)
+{
+    lista += '<';
+    lista += nazwa;
+    lista += '>';
+}
+
+// The search in RozmiarKatalogu compares lower-cased UTF-16, so that the list is lowered only once per walk.
+bool NaLiscieMalymi(const std::wstring& listaMalymi, const std::wstring& nazwa)
+{
+    return listaMalymi.find(LowerCase(L"<" + nazwa + L">")) != std::wstring::npos;
+}
+
+class FindHandle {
+public:
+    explicit FindHandle(HANDLE h) : FHandle(h) {}
+    FindHandle(const FindHandle&) = delete;
+    FindHandle& operator=(const FindHandle&) = delete;
+    ~FindHandle()
+    {
+        if (FHandle != INVALID_HANDLE_VALUE) FindClose(FHandle);
+    }
+    HANDLE Get() const { return FHandle; }
+    explicit operator bool() const { return FHandle != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE FHandle;
+};
+
+std::int64_t RozmiarDrzewa(const std::wstring& katalog, const std::wstring& listaMalymi)
+{
+    WIN32_FIND_DATAW wpis{};
+    // Every entry whatever its attributes: FindFirstFile filters none unless asked.
+    const FindHandle szukaj(
+        FindFirstFileExW((katalog + L"\\*").c_str(), FindExInfoBasic, &wpis, FindExSearchNameMatch, nullptr, 0));
+    if (!szukaj) return 0;
+    std::int64_t suma = 0;
+    do {
+        const std::wstring nazwa = wpis.cFileName;
+        // The pseudo-entries are skipped even when a caller's list lacks them: they would loop or climb.
+        if (nazwa == L"." || nazwa == L".." || NaLiscieMalymi(listaMalymi, nazwa)) continue;
+        if (wpis.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            suma += RozmiarDrzewa(katalog + L"\\" + nazwa, listaMalymi);
+        } else {
+            suma += static_cast<std::int64_t>((static_cast<std::uint64_t>(wpis.nFileSizeHigh) << 32) |
+                                              wpis.nFileSizeLow);
+        }
+    } while (FindNextFileW(szukaj.Get(), &wpis));
+    return suma;
+}
+
+} // namespace
+
+std::string ListaWykluczen(std::int32_t produkt, bool slowniki)
+{
+    const TOpisProduktu* opis = OpisProduktu(produkt);
+    if (!opis) return {};
+    std::string lista;
+    for (const char* n : kStaleWykluczenia) DodajWpis(lista, n);
+    for (const char* n : opis->PlikiProgramu) DodajWpis(lista, n);
+    const std::wstring sciezka = Widen(SciezkaAplikacji());
+    const auto ukosnik = sciezka.find_last_of(L"\\/:");
+    DodajWpis(lista, Narrow(LowerCase(ukosnik == std::wstring::npos ? sciezka : sciezka.substr(ukosnik + 1))));
+    if (!slowniki)
+        for (const char* n : opis->PlikiSlownikow) DodajWpis(lista, n);
+    return lista;
+}
+
+bool NaLiscieWykluczen(std::string_view lista, std::string_view nazwa)
+{
+    return NaLiscieMalymi(LowerCase(Widen(lista)), Widen(nazwa));
+}
+
+std::int64_t RozmiarKatalogu(std::string_view katalog, std::string_view lista)
+{
+    // An empty path names no folder; "\*" would list the root of the current drive.
+    if (katalog.empty()) return 0;
+    return RozmiarDrzewa(Widen(katalog), LowerCase(Widen(lista)));
+}
+
+int NumerDysku(std::string_view sciezka)
+{
+    if (sciezka.empty()) return 0;
+    std::wstring pierwszy = Widen(sciezka);
+    pierwszy.resize(1);
+    CharUpperBuffW(pierwszy.data(), 1);
+    return static_cast<int>(pierwszy[0]) - 64;
+}
+
+std::int64_t WolneMiejsceDysku(int numer)
+{
+    if (numer < 0 || numer > 26) return -1;
+    std::wstring korzen;
+    if (numer > 0) {
+        korzen = {static_cast<wchar_t>(L'A' + numer - 1), L':', L'\\'};
+        const UINT typ = GetDriveTypeW(korzen.c_str());
+        if (typ == DRIVE_NO_ROOT_DIR || typ == DRIVE_UNKNOWN) return -1;
+    }
+    ULARGE_INTEGER dlaUzytkownika{}, calosc{}, wolne{};
+    // Drive 0 is the drive of the current folder, as a null root means.
+    if (!GetDiskFreeSpaceExW(numer > 0 ? korzen.c_str() : nullptr, &dlaUzytkownika, &calosc, &wolne)) return -1;
+    return dlaUzytkownika.QuadPart > static_cast<ULONGLONG>(INT64_MAX) ? INT64_MAX
+                                                                      : static_cast<std::int64_t>(dlaUzytkownika.QuadPart);
 }

@@ -1,4 +1,5 @@
-// Installation helpers: relaunch from a temporary copy, the installation flag, drives, interface font and languages.
+// Installation helpers: relaunch from a temporary copy, the installation flag, drives and free space, the
+// exclusion list and folder size, interface font and languages.
 #pragma once
 
 #include <windows.h>
@@ -51,3 +52,20 @@ BYTE ZestawZnakow(TJezyk jezyk);
 TJezyk JezykLokalu(LCID lokal);
 // Language of the current thread's locale.
 TJezyk JezykSystemu();
+
+// The exclusion list: entries "<name>" of CD files and folders that are neither counted nor copied. The fixed
+// names, the product's program files, the running installer's own file name in lower case, and the
+// product's dictionaries unless slowniki. Empty for a product number without a row.
+std::string ListaWykluczen(std::int32_t produkt, bool slowniki);
+// Whether "<nazwa>" is an entry of lista, letter case ignored by the Windows rules.
+bool NaLiscieWykluczen(std::string_view lista, std::string_view nazwa);
+
+// Bytes of the files in a folder tree (katalog without trailing backslash), skipping every entry on the
+// exclusion list together with what lies below it. Sizes are 64-bit; an unreadable folder counts 0.
+std::int64_t RozmiarKatalogu(std::string_view katalog, std::string_view lista);
+
+// Drive number of a path: 0 for an empty path, else its first character in upper case minus 64 (D: gives 4).
+int NumerDysku(std::string_view sciezka);
+// Bytes free to this user on a drive (0 the current drive, 1 A:, ...); -1 when the drive does not exist or
+// cannot be queried.
+std::int64_t WolneMiejsceDysku(int numer);

@@ -11,6 +11,7 @@
 #include "install/Produkt.h"
 #include "install/untInstalFunkcje.h"
 #include "texts/Format.h"
+#include "texts/FormatLocale.h"
 #include "ui/Obrazki.h"
 #include "ui/Unicode.h"
 
@@ -19,18 +20,6 @@ bool SkrotyDlaWszystkich = false;
 
 namespace {
 
-TFormArgs MainArgs()
-{
-    TFormArgs a;
-    a.ClientWidth = 623;
-    a.ClientHeight = 353;
-    a.BorderStyle = bsSingle;
-    a.BorderIcons = 0;
-    a.Position = poScreenCenter;
-    a.FontName = "Arial";
-    a.FontHeight = -11;
-    return a;
-}
 
 // The pages lie on each other between the title band and the button row.
 TPanelArgs StronaArgs(int borderWidth)
@@ -69,7 +58,8 @@ constexpr int kTytulyStron[kLiczbaStron + 1] = {0, txtPageIntro, txtPageLicence,
 } // namespace
 
 TfrmMain::TfrmMain()
-    : TForm(MainArgs()),
+    : TForm({.ClientWidth = 623, .ClientHeight = 353, .BorderStyle = bsSingle, .BorderIcons = 0,
+                .Position = poScreenCenter, .FontName = "Arial", .FontHeight = -11}),
       pnlLeft(*this, {.Width = 137, .Align = alLeft, .BevelOuter = bvLowered, .BevelInner = bvRaised}),
       Image1(pnlLeft, {.Align = alClient, .Stretch = true}),
       pnlMain(*this, {.Align = alClient, .BevelOuter = bvNone}),
@@ -148,6 +138,8 @@ TfrmMain::TfrmMain()
     btnZamknij.OnClick = [this] { btnZamknijClick(); };
     rdbUmowaAkceptuje.OnClick = [this] { rdbUmowaAkceptujeClick(); };
     rdbUmowaNieAkceptuje.OnClick = [this] { rdbUmowaAkceptujeClick(); };
+    btnKatalog.OnClick = [this] { btnKatalogClick(); };
+    chbInstalujSlowniki.OnClick = [this] { chbInstalujSlownikiClick(); };
 
     // The bands come after the page in tab order: the page's controls first, then the buttons.
     pnlBottom.SendToBack();
@@ -387,7 +379,7 @@ void TfrmMain::UstawKatalogDocelowy()
     wchar_t bufor[MAX_PATH + 1] = {};
     DWORD rozmiar = sizeof bufor - sizeof(wchar_t);
     if (RegGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion", L"ProgramFilesDir",
-                     RRF_RT_REG_SZ, nullptr, bufor, &rozmiar) == ERROR_SUCCESS)
+                     RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, bufor, &rozmiar) == ERROR_SUCCESS)
         p = Narrow(bufor);
     if (p.empty()) p = "C:";
     const TOpisProduktu* opis = OpisProduktu(NumerProduktu);
@@ -395,11 +387,49 @@ void TfrmMain::UstawKatalogDocelowy()
     lblKatalog.SetCaption(FKatalogDocelowy);
 }
 
-// The free-space check, the licence text and the installation come with the following steps of the
-// wizard; until then the Options page lets the user through and the installation does nothing.
+namespace {
+
+// A fixed allowance in bytes for what the installation writes beyond the CD's files.
+constexpr std::int64_t kDodatkoweMiejsce = 2100000;
+constexpr TColor kKolorBraku = RGB(255, 0, 0);
+
+std::string TekstMegabajtow(std::int64_t bajty)
+{
+    return FormatFloatLocale(static_cast<double>(bajty) / 1048576.0) + " MB";
+}
+
+bool KatalogIstnieje(const std::string& katalog)
+{
+    const DWORD a = GetFileAttributesW(Widen(katalog).c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The question dialog's answer; 0 (neither yes nor no) when there is no dialog.
+int Zapytaj(const TForm& owner, const std::string& text, TRodzajPytania rodzaj)
+{
+    return frmPytanie ? PokazPytanie(*frmPytanie, owner, text, rodzaj) : 0;
+}
+
+} // namespace
+
 bool TfrmMain::SprawdzWolneMiejsce()
 {
-    return true;
+    const std::string lista = ListaWykluczen(NumerProduktu, chbInstalujSlowniki.Checked());
+    FWymaganeMiejsce = RozmiarKatalogu(FKatalogZrodlowyBezUkosnika, lista) + kDodatkoweMiejsce;
+
+    // A drive that does not exist or cannot be queried has no free space: 0, not the -1 of the query.
+    FWolneMiejsce = WolneMiejsceDysku(NumerDysku(FKatalogDocelowy));
+    bool ok = FWolneMiejsce >= FWymaganeMiejsce;
+    if (FWolneMiejsce < 0) {
+        FWolneMiejsce = 0;
+        ok = false;
+    }
+
+    lblMiejsceWolne.Font().SetColor(ok ? clWindowText : kKolorBraku);
+    lblMiejsceWolne.SetCaption(Format(PobierzTekst(FJezyk, txtFreeSpace), {TekstMegabajtow(FWolneMiejsce)}));
+    lblMiejsceWymagane.SetCaption(
+        Format(PobierzTekst(FJezyk, txtRequiredSpace), {TekstMegabajtow(FWymaganeMiejsce)}));
+    return ok;
 }
 
 bool TfrmMain::SprawdzOpcje()
@@ -407,9 +437,36 @@ bool TfrmMain::SprawdzOpcje()
     if (FStrona != stOpcje) return true;
     SkrotyDlaWszystkich = chbSkrotyAllUsers.Checked();
     FKatalogDocelowy = lblKatalog.Caption();
-    return true;
+
+    const bool istnial = KatalogIstnieje(FKatalogDocelowy);
+    // One folder only: a missing parent makes the user choose another folder.
+    if (!istnial && !CreateDirectoryW(Widen(FKatalogDocelowy).c_str(), nullptr)) {
+        Zapytaj(*this, Format(PobierzTekst(FJezyk, txtCannotCreateDir), {FKatalogDocelowy}), rpOK);
+        return false;
+    }
+
+    bool wynik = true;
+    if (!SprawdzWolneMiejsce())
+        wynik = Zapytaj(*this, Format(PobierzTekst(FJezyk, txtAskLowSpace), {FKatalogDocelowy}), rpTakNie) == mrYes;
+    // Recorded only when the installation goes on, so that its roll-back removes the folder it made.
+    if (wynik && !istnial) FUtworzoneKatalogi.push_back(FKatalogDocelowy);
+    return wynik;
 }
 
+void TfrmMain::btnKatalogClick()
+{
+    FKatalogDocelowy = WybierzKatalog(FKatalogDocelowy);
+    lblKatalog.SetCaption(FKatalogDocelowy);
+    SprawdzWolneMiejsce();
+}
+
+void TfrmMain::chbInstalujSlownikiClick()
+{
+    SprawdzWolneMiejsce();
+}
+
+// The licence text and the installation come with the following steps of the wizard; until then the
+// installation does nothing.
 void TfrmMain::WczytajUmowe()
 {
 }

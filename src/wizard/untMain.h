@@ -38,6 +38,8 @@ public:
     void btnWsteczClick();
     void btnDalejClick();
     void btnZamknijClick();
+    void btnKatalogClick();
+    void chbInstalujSlownikiClick();
     void rdbUmowaAkceptujeClick();
     void btnPolskiClick();
 
@@ -119,3 +121,5 @@ private:
 };
 
 extern TfrmMain* frmMain;
+// The all-users choice of the shortcuts, taken from chbSkrotyAllUsers when the Options page is confirmed.
+extern bool SkrotyDlaWszystkich;

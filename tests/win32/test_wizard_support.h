@@ -13,18 +13,16 @@
 #include "dialogs/untCD.h"
 #include "dialogs/untPytanie.h"
 #include "install/untInstalFunkcje.h"
+#include "test_files_support.h"
 #include "test_ui_support.h"
 #include "ui/Unicode.h"
 #include "wizard/untMain.h"
 
-// The tree's CD folder as Wine sees it through Z:, from the Unix path ctest passes in WERB_CDROM.
+// The tree's CD folder (drive D:) as Wine sees it through Z:, with a trailing backslash.
 inline std::wstring CdFolder()
 {
-    const wchar_t* unix = _wgetenv(L"WERB_CDROM");
-    if (!unix || !*unix) return {};
-    std::wstring p = L"Z:";
-    for (const wchar_t* c = unix; *c; ++c) p += (*c == L'/') ? L'\\' : *c;
-    return p + L"\\";
+    const std::wstring folder = ThroughZ(Env(L"WERB_CDROM"));
+    return folder.empty() ? folder : folder + L"\\";
 }
 
 inline void PutCdFile(const wchar_t* name)
@@ -72,6 +70,11 @@ protected:
     void TearDown() override
     {
         Application.OnNextModalShown(nullptr);
+        // Folders the options check created (the target folder), newest first.
+        if (frmMain) {
+            for (auto it = frmMain->FUtworzoneKatalogi.rbegin(); it != frmMain->FUtworzoneKatalogi.rend(); ++it)
+                RemoveDirectoryW(Widen(*it).c_str());
+        }
         FForms.reset();
         ClearCd();
         RegDeleteKeyW(HKEY_CURRENT_USER, L"SOFTWARE\\Zorvane\\Werbtron");
