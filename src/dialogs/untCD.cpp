@@ -123,18 +123,8 @@ void TfrmCD::btnPolskiClick()
 void TfrmCD::WypelnijNapedy()
 {
     cmbDrive.Items.Clear();
-    FKorzenie.clear();
-    wchar_t bufor[5000] = {};
-    const DWORD n = GetLogicalDriveStringsW(static_cast<DWORD>(std::size(bufor) - 1), bufor);
-    if (n > 0 && n < std::size(bufor)) {
-        for (const wchar_t* p = bufor; *p; p += wcslen(p) + 1) {
-            std::wstring naped = p;
-            CharUpperBuffW(naped.data(), static_cast<DWORD>(naped.size()));
-            if (GetDriveTypeW(naped.c_str()) != DRIVE_CDROM) continue;
-            FKorzenie.push_back(Narrow(naped));
-            cmbDrive.Items.Add(FKorzenie.back());
-        }
-    }
+    FKorzenie = NapedyTypu(DRIVE_CDROM);
+    for (const std::string& korzen : FKorzenie) cmbDrive.Items.Add(korzen);
     if (!FKorzenie.empty()) cmbDrive.SetItemIndex(0);
 }
 

@@ -9,6 +9,7 @@
 #include "dialogs/untKatalogDodaj.h"
 #include "dialogs/untPytanie.h"
 #include "install/Czcionki.h"
+#include "install/untInstalFunkcje.h"
 #include "texts/Format.h"
 #include "ui/Obrazki.h"
 #include "ui/Unicode.h"
@@ -195,16 +196,7 @@ void TfrmKatalog::WypelnijDrzewo()
         TZajety zajety(FZajety);
         TWstrzymanie wstrzymanie(trvKatalog, FWstrzymanie);
         trvKatalog.Clear();
-        wchar_t bufor[5000] = {};
-        const DWORD n = GetLogicalDriveStringsW(static_cast<DWORD>(std::size(bufor) - 1), bufor);
-        if (n > 0 && n < std::size(bufor)) {
-            for (const wchar_t* p = bufor; *p; p += wcslen(p) + 1) {
-                std::wstring naped = p;
-                CharUpperBuffW(naped.data(), static_cast<DWORD>(naped.size()));
-                if (GetDriveTypeW(naped.c_str()) == DRIVE_FIXED)
-                    trvKatalog.Add({}, Narrow(naped), imgNaped, imgNaped);
-            }
-        }
+        for (const std::string& korzen : NapedyTypu(DRIVE_FIXED)) trvKatalog.Add({}, korzen, imgNaped, imgNaped);
         PrzejdzDo(edtKatalog.Text());
     }
     // The change event was held back while the tree was filled.

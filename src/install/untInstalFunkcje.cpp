@@ -519,3 +519,17 @@ std::int64_t WolneMiejsceDysku(int numer)
     return dlaUzytkownika.QuadPart > static_cast<ULONGLONG>(INT64_MAX) ? INT64_MAX
                                                                       : static_cast<std::int64_t>(dlaUzytkownika.QuadPart);
 }
+
+std::vector<std::string> NapedyTypu(UINT typ)
+{
+    std::vector<std::string> korzenie;
+    wchar_t bufor[5000] = {};
+    const DWORD n = GetLogicalDriveStringsW(static_cast<DWORD>(std::size(bufor) - 1), bufor);
+    if (n == 0 || n >= std::size(bufor)) return korzenie;
+    for (const wchar_t* p = bufor; *p; p += wcslen(p) + 1) {
+        std::wstring naped = p;
+        CharUpperBuffW(naped.data(), static_cast<DWORD>(naped.size()));
+        if (GetDriveTypeW(naped.c_str()) == typ) korzenie.push_back(Narrow(naped));
+    }
+    return korzenie;
+}

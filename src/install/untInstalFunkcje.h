@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "texts/untInstalTeksty.h"
 
@@ -39,6 +40,8 @@ std::string KatalogAplikacji();
 std::string KorzenDysku(std::string_view sciezka);
 // GetDriveTypeW of that root; 0 when the path names no drive.
 int TypDysku(std::string_view sciezka);
+// The roots of the drives of one type ("D:\"), in capitals, in the system's order.
+std::vector<std::string> NapedyTypu(UINT typ);
 
 // True when the system's font enumeration reports a font of the family in that character set.
 bool RodzinaMaZestaw(std::string_view rodzina, BYTE zestaw);
