@@ -214,6 +214,17 @@ protected:
     // The part of the client area aligned children share (a panel leaves out its bevels and border).
     virtual RECT AlignRect() const;
 
+    // WM_PAINT (through BeginPaint) or WM_PRINTCLIENT (the caller's DC) of a control that paints itself.
+    template <class F>
+    void PaintMessage(UINT msg, WPARAM wp, F paint)
+    {
+        if (msg == WM_PRINTCLIENT) {
+            paint(reinterpret_cast<HDC>(wp));
+            return;
+        }
+        TPaintDC dc(FHandle);
+        paint(dc.Get());
+    }
     // Runs a callback; an exception ends there, because it must not unwind through user32.
     static void Fire(const std::function<void()>& f);
     void ApplyFont();

@@ -145,13 +145,9 @@ LRESULT TPanel::WndProc(UINT msg, WPARAM wp, LPARAM lp)
         FillRect(reinterpret_cast<HDC>(wp), &r, BrushOf(FColor));
         return 1;
     }
-    case WM_PAINT: {
-        TPaintDC dc(FHandle);
-        Paint(dc.Get());
-        return 0;
-    }
+    case WM_PAINT:
     case WM_PRINTCLIENT:
-        Paint(reinterpret_cast<HDC>(wp));
+        PaintMessage(msg, wp, [this](HDC dc) { Paint(dc); });
         return 0;
     case WM_SIZE:
         Invalidate();  // the bevels move with the edges
@@ -230,13 +226,9 @@ LRESULT TBevel::WndProc(UINT msg, WPARAM wp, LPARAM lp)
         return HTTRANSPARENT;
     case WM_ERASEBKGND:
         return 1;
-    case WM_PAINT: {
-        TPaintDC dc(FHandle);
-        Paint(dc.Get());
-        return 0;
-    }
+    case WM_PAINT:
     case WM_PRINTCLIENT:
-        Paint(reinterpret_cast<HDC>(wp));
+        PaintMessage(msg, wp, [this](HDC dc) { Paint(dc); });
         return 0;
     default:
         return TControl::WndProc(msg, wp, lp);
@@ -296,13 +288,9 @@ LRESULT TImage::WndProc(UINT msg, WPARAM wp, LPARAM lp)
     switch (msg) {
     case WM_ERASEBKGND:
         return 1;
-    case WM_PAINT: {
-        TPaintDC dc(FHandle);
-        Paint(dc.Get());
-        return 0;
-    }
+    case WM_PAINT:
     case WM_PRINTCLIENT:
-        Paint(reinterpret_cast<HDC>(wp));
+        PaintMessage(msg, wp, [this](HDC dc) { Paint(dc); });
         return 0;
     case WM_LBUTTONUP:
         Fire(OnClick);
@@ -435,13 +423,9 @@ LRESULT TSpeedButton::WndProc(UINT msg, WPARAM wp, LPARAM lp)
     switch (msg) {
     case WM_ERASEBKGND:
         return 1;
-    case WM_PAINT: {
-        TPaintDC dc(FHandle);
-        Paint(dc.Get());
-        return 0;
-    }
+    case WM_PAINT:
     case WM_PRINTCLIENT:
-        Paint(reinterpret_cast<HDC>(wp));
+        PaintMessage(msg, wp, [this](HDC dc) { Paint(dc); });
         return 0;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:

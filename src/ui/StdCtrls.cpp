@@ -142,13 +142,9 @@ LRESULT TLabel::WndProc(UINT msg, WPARAM wp, LPARAM lp)
     }
     case WM_ERASEBKGND:
         return 1;  // WM_PAINT fills everything
-    case WM_PAINT: {
-        TPaintDC dc(FHandle);
-        Paint(dc.Get());
-        return 0;
-    }
+    case WM_PAINT:
     case WM_PRINTCLIENT:
-        Paint(reinterpret_cast<HDC>(wp));
+        PaintMessage(msg, wp, [this](HDC dc) { Paint(dc); });
         return 0;
     case WM_GETFONT:
         return reinterpret_cast<LRESULT>(FFont.Handle(Dpi()));
