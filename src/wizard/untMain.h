@@ -29,7 +29,17 @@ public:
     bool SprawdzWolneMiejsce();
     bool SprawdzOpcje();
     void WczytajUmowe();
+
+    // The installation, run on this page's thread; the outcome is left in FSukces and FPrzerwano.
     void Instaluj();
+    void KopiujPliki();
+    bool SprawdzPrzerwanie();
+    void KopiujKatalog(const std::string& zrodlo, const std::string& cel, const std::string& wykluczenia);
+    void KopiujPlik(const std::string& zrodlo, const std::string& cel);
+    void InstalujProgramGlowny();
+    void InstalujPlikiZZasobow();
+    void UtworzSkroty();
+    void ZapiszRejestr();
 
     void FormCreate();
     void FormShow();
