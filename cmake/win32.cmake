@@ -55,6 +55,7 @@ set_tests_properties(test_portable PROPERTIES ENVIRONMENT "LC_ALL=C")
 # Subsystems that bring their own targets and test programs.
 include(cmake/ui.cmake OPTIONAL)
 include(cmake/install.cmake OPTIONAL)
+include(cmake/versioned.cmake)
 
 # The wizard, its dialogs and the program entry.
 add_library(werb_wizard STATIC
