@@ -27,9 +27,28 @@ public:
         if (*this) CloseHandle(FHandle);
         FHandle = h;
     }
+    // Gives the handle up, for a caller that must see the result of closing it.
+    HANDLE Release() { return std::exchange(FHandle, nullptr); }
 
 private:
     HANDLE FHandle = nullptr;
+};
+
+// An open directory listing (FindFirstFile).
+class FindHandle {
+public:
+    explicit FindHandle(HANDLE h) : FHandle(h) {}
+    FindHandle(const FindHandle&) = delete;
+    FindHandle& operator=(const FindHandle&) = delete;
+    ~FindHandle()
+    {
+        if (FHandle != INVALID_HANDLE_VALUE) FindClose(FHandle);
+    }
+    HANDLE Get() const { return FHandle; }
+    explicit operator bool() const { return FHandle != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE FHandle;
 };
 
 // An open registry key.

@@ -3,10 +3,16 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
 
 #include "install/WinHandle.h"
+#include "ui/Unicode.h"
 
 inline std::wstring Env(const wchar_t* name)
 {
@@ -63,3 +69,83 @@ inline std::wstring TempFolder()
     if (p.back() != L'\\') p += L'\\';
     return p;
 }
+
+// Removes a file or a folder tree; read-only and hidden entries too.
+inline void RemoveTree(const std::wstring& path)
+{
+    const DWORD a = GetFileAttributesW(path.c_str());
+    if (a == INVALID_FILE_ATTRIBUTES) return;
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!(a & FILE_ATTRIBUTE_DIRECTORY)) {
+        DeleteFileW(path.c_str());
+        return;
+    }
+    WIN32_FIND_DATAW d{};
+    HANDLE h = FindFirstFileW((path + L"\\*").c_str(), &d);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring n = d.cFileName;
+            if (n != L"." && n != L"..") RemoveTree(path + L"\\" + n);
+        } while (FindNextFileW(h, &d));
+        FindClose(h);
+    }
+    RemoveDirectoryW(path.c_str());
+}
+
+// A file of exactly size bytes; sizes beyond a few MB stay sparse (end of file moved, nothing written).
+inline void MakeFile(const std::wstring& path, std::int64_t size, DWORD attributes = FILE_ATTRIBUTE_NORMAL)
+{
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, attributes, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE) << Narrow(path);
+    LARGE_INTEGER end;
+    end.QuadPart = size;
+    const bool ok = SetFilePointerEx(h, end, nullptr, FILE_BEGIN) && SetEndOfFile(h);
+    CloseHandle(h);
+    ASSERT_TRUE(ok) << Narrow(path) << " size " << size;
+}
+
+inline std::int64_t SizeOnWindowsSide(const std::wstring& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA d{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &d)) return -1;
+    return static_cast<std::int64_t>((static_cast<std::uint64_t>(d.nFileSizeHigh) << 32) | d.nFileSizeLow);
+}
+
+inline void MakeFolder(const std::wstring& path)
+{
+    ASSERT_TRUE(CreateDirectoryW(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS) << Narrow(path);
+}
+
+// Files and folders made under a root for one test, removed again in reverse when it ends, however it ends.
+class Tree {
+public:
+    explicit Tree(std::wstring root) : FRoot(std::move(root)) {}
+    Tree(const Tree&) = delete;
+    Tree& operator=(const Tree&) = delete;
+    ~Tree()
+    {
+        for (auto it = FMade.rbegin(); it != FMade.rend(); ++it) RemoveTree(*it);
+    }
+    std::wstring Path(const std::wstring& relative) const { return FRoot + relative; }
+    void File(const std::wstring& relative, std::int64_t size, DWORD attributes = FILE_ATTRIBUTE_NORMAL)
+    {
+        FMade.push_back(Path(relative));
+        MakeFile(Path(relative), size, attributes);
+    }
+    void Folder(const std::wstring& relative)
+    {
+        FMade.push_back(Path(relative));
+        MakeFolder(Path(relative));
+    }
+    // A path that the code under test may create; removed at the end as well.
+    std::wstring Adopt(const std::wstring& relative)
+    {
+        FMade.push_back(Path(relative));
+        RemoveTree(Path(relative));
+        return Path(relative);
+    }
+
+private:
+    std::wstring FRoot;
+    std::vector<std::wstring> FMade;
+};

@@ -1,0 +1,91 @@
+// The product's executables from the installer's resources: decoded with the shared codec, written raw.
+#include "builtin/ResourceFiles.h"
+
+#include <cstring>
+#include <span>
+
+#include "builtin/BlockCodec.h"
+#include "install/IoError.h"
+#include "install/WinHandle.h"
+#include "install/untInstalFunkcje.h"
+#include "ui/Unicode.h"
+
+namespace {
+
+// The bytes of an RCDATA resource of this module; empty when there is none.
+std::span<const std::uint8_t> Resource(const char* name, bool& found)
+{
+    found = false;
+    HRSRC info = FindResourceW(nullptr, Widen(name).c_str(), MAKEINTRESOURCEW(10));
+    if (!info) return {};
+    HGLOBAL loaded = LoadResource(nullptr, info);
+    const void* data = loaded ? LockResource(loaded) : nullptr;
+    const DWORD size = SizeofResource(nullptr, info);
+    if (!data) return {};
+    found = true;
+    return {static_cast<const std::uint8_t*>(data), size};
+}
+
+bool WriteAll(HANDLE file, const std::uint8_t* data, std::size_t size)
+{
+    while (size > 0) {
+        const DWORD part = static_cast<DWORD>(size > (1u << 30) ? (1u << 30) : size);
+        DWORD written = 0;
+        if (!WriteFile(file, data, part, &written, nullptr) || written != part) return false;
+        data += part;
+        size -= part;
+    }
+    return true;
+}
+
+// Loads and decodes a resource into the shared codec and appends the result; false on any failure.
+bool DecodeAndAppend(std::span<const std::uint8_t> block, std::size_t capacity, HANDLE file)
+{
+    CodecState& codec = SharedCodec();
+    try {
+        if (DecodeBlock(codec, block.data(), block.size(), capacity) != CodecResult::Ok) return false;
+        return WriteAll(file, codec.A.data(), static_cast<std::size_t>(codec.OutputCount));
+    } catch (const std::bad_alloc&) {
+        // The buffers could not grow to the capacity: nothing was decoded, nothing written.
+        return false;
+    }
+}
+
+bool CloseTarget(UniqueHandle& file)
+{
+    return CloseHandle(file.Release()) != 0;
+}
+
+} // namespace
+
+void WriteMainProgramFile(const std::string& path)
+{
+    UniqueHandle file = NowyPlik(path);
+    if (!file) throw EInOutError("cannot create " + path);
+    bool found = false;
+    const auto block = Resource(kMainProgramResource, found);
+    if (found) DecodeAndAppend(block, kMainProgramCapacity, file.Get());
+    if (!CloseTarget(file)) throw EInOutError("cannot close " + path);
+}
+
+bool AppendDecodedResource(const char* resourceName, HANDLE file)
+{
+    bool found = false;
+    const auto block = Resource(resourceName, found);
+    if (!found) throw EResourceMissing();
+    return DecodeAndAppend(block, kResourceCapacity, file);
+}
+
+bool WriteResourceFile(const ResourceFileEntry& entry, const std::string& path)
+{
+    if (entry.Kind != 0) return false;
+    UniqueHandle file = NowyPlik(path);
+    if (!file) return false;
+    try {
+        for (const char* name : {entry.FirstResource, entry.SecondResource})
+            if (name && *name) AppendDecodedResource(name, file.Get());
+    } catch (const EResourceMissing&) {
+        return false;
+    }
+    return CloseTarget(file);
+}

@@ -1,0 +1,437 @@
+// The installation run for real: from the CD-ROM drive D: into a folder of the prefix, with cancel, roll-back
+// and failures; the system-file version rule on DLLs with version resources of our own.
+#include "test_wizard_support.h"
+
+#include <shlobj.h>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "builtin/ResourceFiles.h"
+#include "texts/Format.h"
+
+namespace {
+
+std::wstring BuildFolder(const wchar_t* variable)
+{
+    const std::wstring folder = ThroughZ(Env(variable));
+    return folder.empty() ? folder : folder + L"\\";
+}
+
+// Bytes that differ from block to block, so that a copy that repeats or drops a block shows.
+std::string Pattern(std::size_t size, unsigned seed)
+{
+    std::string s(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) s[i] = static_cast<char>((i * 131 + seed * 7 + i / 4096) & 0xff);
+    return s;
+}
+
+bool Listed(const std::vector<std::string>& list, const std::wstring& path)
+{
+    return std::find(list.begin(), list.end(), Narrow(path)) != list.end();
+}
+
+std::wstring ShellFolder(int csidl)
+{
+    wchar_t p[MAX_PATH] = {};
+    return SUCCEEDED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, p)) ? p : L"";
+}
+
+constexpr const wchar_t* kUninstallKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Werbtron";
+
+// What a finished installation may leave outside its folder: settings, the uninstall entry, the group.
+void ForgetInstallation()
+{
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        RegDeleteTreeW(root, L"SOFTWARE\\Zorvane");
+        RegDeleteTreeW(root, kUninstallKey);
+    }
+    for (int csidl : {CSIDL_PROGRAMS, CSIDL_COMMON_PROGRAMS}) {
+        const std::wstring programs = ShellFolder(csidl);
+        if (!programs.empty()) RemoveTree(programs + L"\\Werbvoltan");
+    }
+}
+
+bool InstallationLeftTraces()
+{
+    HKEY key = nullptr;
+    bool traces = false;
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        if (RegOpenKeyExW(root, kUninstallKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+            RegCloseKey(key);
+            traces = true;
+        }
+    }
+    for (int csidl : {CSIDL_PROGRAMS, CSIDL_COMMON_PROGRAMS})
+        if (Exists(ShellFolder(csidl) + L"\\Werbvoltan")) traces = true;
+    return traces;
+}
+
+} // namespace
+
+// A CD tree on D: and a target folder in %TEMP% that the options check creates.
+class EngineTest : public WizardTest {
+protected:
+    void SetUp() override
+    {
+        WizardTest::SetUp();
+        ASSERT_FALSE(HasFatalFailure());
+        ForgetInstallation();
+        FTarget = TempFolder() + L"werb-engine-target";
+        RemoveTree(FTarget);
+        FCd = std::make_unique<Tree>(CdFolder());
+        FCd->Folder(L"Dane");
+        FCd->Folder(L"Dane\\Pod");
+        FCd->Folder(L"Puste");
+        PutBytes(L"Dane\\a.txt", Pattern(1000, 1));
+        PutBytes(L"Dane\\Pod\\duzy.bin", Pattern(100000, 2)); // several blocks of the copy buffer
+        PutBytes(L"Dane\\Pod\\autorun.inf", "[autorun]");     // excluded at any depth
+        PutBytes(L"AUTORUN.INF", "[autorun]");                 // in any letter case
+        PutBytes(L"Werbika.exe", "not the program");           // written from the resources instead
+        PutBytes(L"comctl32.ocx", "shared file");              // the system-file step's, not the copy's
+        PutBytes(L"pusty.txt", "");
+    }
+
+    void TearDown() override
+    {
+        if (frmMain) frmMain->FUtworzoneKatalogi.clear();
+        FCd.reset();
+        RemoveTree(FTarget);
+        RemoveTree(SystemFile(L"comctl32.ocx"));
+        ForgetInstallation();
+        WizardTest::TearDown();
+    }
+
+    void PutBytes(const std::wstring& relative, const std::string& data)
+    {
+        FCd->Adopt(relative);
+        ASSERT_TRUE(WriteBytes(CdFolder() + relative, data)) << Narrow(relative);
+        FCdBytes += data.size();
+    }
+
+    static std::wstring SystemFile(const wchar_t* name)
+    {
+        wchar_t p[MAX_PATH + 1] = {};
+        GetSystemDirectoryW(p, MAX_PATH + 1);
+        return std::wstring(p) + L"\\" + name;
+    }
+
+    std::wstring Target(const std::wstring& relative) const { return FTarget + L"\\" + relative; }
+
+    // Through the wizard to the Options page with our target folder, then Next: the installation runs inside.
+    void Install()
+    {
+        ShowWizard();
+        frmMain->btnDalej.Click();
+        frmMain->rdbUmowaAkceptuje.SetChecked(true);
+        frmMain->btnDalej.Click();
+        ASSERT_EQ(frmMain->FStrona, stOpcje);
+        frmMain->lblKatalog.SetCaption(Narrow(FTarget));
+        frmMain->btnDalej.Click();
+        ASSERT_EQ(frmMain->FStrona, stKoniec);
+    }
+
+    // Every cancel question of the run goes to answer (called with its number, from 1); a No to one of the
+    // first pressAgain questions presses Close again (a real posted click), so that the next check asks too.
+    void AnswerEveryCancelQuestion(std::function<bool(int)> answer, int pressAgain = 1000)
+    {
+        auto hook = std::make_shared<std::function<void(TForm&)>>();
+        *hook = [this, hook, answer, pressAgain](TForm& f) {
+            EXPECT_EQ(&f, frmPytanie);
+            ++FQuestions;
+            FAsked.push_back({frmMain->lblPlikZ.Caption(), frmMain->lblPlikDo.Caption()});
+            EXPECT_EQ(frmPytanie->lblPytanie.Caption(), PobierzTekst(frmMain->FJezyk, txtAskAbortInstall));
+            const bool yes = answer(FQuestions);
+            if (!yes && FQuestions < pressAgain) {
+                PostMessageW(frmMain->btnZamknij.Handle(), BM_CLICK, 0, 0);
+                Application.OnNextModalShown(*hook);
+            } else {
+                FRecordedAtYes = frmMain->FSkopiowanePliki.size() + frmMain->FUtworzoneKatalogi.size();
+                FFilesAtYes = frmMain->FSkopiowanePliki;
+                FFoldersAtYes = frmMain->FUtworzoneKatalogi;
+            }
+            (yes ? frmPytanie->btnTak : frmPytanie->btnNie).Click();
+        };
+        FCancelHook = hook;
+    }
+
+    void InstallPressingClose()
+    {
+        ShowWizard();
+        frmMain->btnDalej.Click();
+        frmMain->rdbUmowaAkceptuje.SetChecked(true);
+        frmMain->btnDalej.Click();
+        ASSERT_EQ(frmMain->FStrona, stOpcje);
+        frmMain->lblKatalog.SetCaption(Narrow(FTarget));
+        // The click waits in the queue until the installation pumps messages, on its page; the copy sees it
+        // after its first entry.
+        Application.OnNextModalShown(*FCancelHook);
+        PostMessageW(frmMain->btnZamknij.Handle(), BM_CLICK, 0, 0);
+        // A question left unanswered would hang the run: the watchdog ends it, and the test fails.
+        TModalWatchdog watchdog(*frmPytanie, 60000);
+        frmMain->btnDalej.Click();
+        ASSERT_EQ(frmMain->FStrona, stKoniec);
+    }
+
+    std::string EndText() const { return frmMain->lblKoniec.Caption(); }
+    std::string Text(int n) const { return PobierzTekst(frmMain->FJezyk, n); }
+
+    std::wstring FTarget;
+    std::unique_ptr<Tree> FCd;
+    std::size_t FCdBytes = 0;
+    int FQuestions = 0;
+    std::shared_ptr<std::function<void(TForm&)>> FCancelHook;
+    std::vector<std::pair<std::string, std::string>> FAsked;
+    std::size_t FRecordedAtYes = 0;
+    std::vector<std::string> FFilesAtYes, FFoldersAtYes;
+};
+
+TEST_F(EngineTest, CompleteRunCopiesTheTreeWritesTheProgramsAndSucceeds)
+{
+    Install();
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_TRUE(frmMain->FSukces);
+    EXPECT_EQ(EndText(), Text(txtDoneOk));
+    EXPECT_EQ(frmMain->GaugePostep.Progress(), frmMain->GaugePostep.MaxValue());
+    EXPECT_FALSE(frmMain->btnZamknij.Enabled() && frmMain->FInstalacjaTrwa);
+
+    // The tree minus the exclusions, byte for byte; an empty file and an empty folder too.
+    for (const wchar_t* f : {L"Dane\\a.txt", L"Dane\\Pod\\duzy.bin", L"pusty.txt", L"Werbilo2.exe"}) {
+        EXPECT_TRUE(ReadBytes(Target(f)) == ReadBytes(CdFolder() + f)) << Narrow(f) << " differs from the CD";
+        EXPECT_TRUE(Listed(frmMain->FSkopiowanePliki, Target(f))) << Narrow(f);
+    }
+    EXPECT_EQ(ReadBytes(Target(L"pusty.txt")), std::string());
+    EXPECT_TRUE(KatalogIstnieje(Narrow(Target(L"Puste"))));
+    for (const wchar_t* f : {L"Dane\\Pod\\autorun.inf", L"AUTORUN.INF", L"comctl32.ocx", L"UmowaPol.txt"})
+        EXPECT_FALSE(Exists(Target(f))) << Narrow(f);
+
+    // The programs are the packed programs, byte for byte; only the main one is recorded.
+    const std::wstring programs = BuildFolder(L"WERB_PROGRAMS");
+    ASSERT_FALSE(programs.empty()) << "WERB_PROGRAMS is not set";
+    for (const ResourceFileEntry& e : kResourceFiles) {
+        const std::wstring name = Widen(e.TargetName);
+        const auto installed = ReadBytes(Target(name));
+        ASSERT_TRUE(installed) << e.TargetName;
+        EXPECT_TRUE(installed == ReadBytes(programs + name)) << e.TargetName << " differs from the packed program";
+        EXPECT_EQ(Listed(frmMain->FSkopiowanePliki, Target(name)), name == L"Werbika.exe") << e.TargetName;
+    }
+
+    // Folders in creation order, outer before inner: the target itself first.
+    const std::vector<std::string> folders = {Narrow(FTarget), Narrow(Target(L"Dane")),
+                                              Narrow(Target(L"Dane\\Pod")), Narrow(Target(L"Puste"))};
+    for (const std::string& f : folders) EXPECT_TRUE(Listed(frmMain->FUtworzoneKatalogi, Widen(f))) << f;
+    EXPECT_EQ(frmMain->FUtworzoneKatalogi.front(), Narrow(FTarget));
+    const auto& list = frmMain->FUtworzoneKatalogi;
+    EXPECT_LT(std::find(list.begin(), list.end(), Narrow(Target(L"Dane"))),
+              std::find(list.begin(), list.end(), Narrow(Target(L"Dane\\Pod"))));
+
+    // The copied files' bytes (a.txt, duzy.bin, pusty.txt, the marker) plus the allowance for the programs.
+    EXPECT_EQ(frmMain->FSkopiowanoBajtow, 1000 + 100000 + 0 + 1 + 2100000);
+}
+
+TEST_F(EngineTest, CloseAnsweredNoAtEveryCheckPointGoesOnAndShowsTheMainProgramBeingWritten)
+{
+    AnswerEveryCancelQuestion([](int) { return false; });
+    InstallPressingClose();
+    ASSERT_FALSE(HasFatalFailure());
+    // Seven CD entries, the main program, the step after its allowance, two system files; the other checks
+    // follow a check with no message pumped in between, so the repeated click is not seen there yet.
+    EXPECT_EQ(FQuestions, 11);
+    EXPECT_TRUE(frmMain->FSukces);
+    EXPECT_EQ(EndText(), Text(txtDoneOk));
+    EXPECT_TRUE(Exists(Target(L"Dane\\Pod\\duzy.bin")));
+
+    // The check right after the main program still shows its source and target.
+    const std::pair<std::string, std::string> main = {
+        Format(Text(txtFromPath), {std::string("D:\\")}),
+        Format(Text(txtToPath), {Narrow(Target(L"Werbika.exe"))})};
+    EXPECT_NE(std::find(FAsked.begin(), FAsked.end(), main), FAsked.end())
+        << "no check point showed " << main.first << " / " << main.second;
+}
+
+TEST_F(EngineTest, CloseAnsweredNoOnceIsForgotten)
+{
+    AnswerEveryCancelQuestion([](int) { return false; }, 1);
+    InstallPressingClose();
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_EQ(FQuestions, 1) << "a declined request asked again";
+    EXPECT_FALSE(frmMain->FPrzerwij);
+    EXPECT_TRUE(frmMain->FSukces);
+    EXPECT_EQ(EndText(), Text(txtDoneOk));
+}
+
+TEST_F(EngineTest, CloseAnsweredYesRollsBackWhatWasRecordedAndKeepsWhatWasThere)
+{
+    // The target and one of its folders exist before: the first is the user's, the second is used.
+    MakeFolder(FTarget);
+    MakeFolder(Target(L"Dane"));
+    ASSERT_TRUE(WriteBytes(Target(L"Dane\\moje.txt"), "the user's"));
+    AnswerEveryCancelQuestion([](int n) { return n == 4; });
+    InstallPressingClose();
+    ASSERT_FALSE(HasFatalFailure());
+
+    EXPECT_EQ(FQuestions, 4);
+    EXPECT_TRUE(frmMain->FPrzerwano);
+    EXPECT_FALSE(frmMain->FSukces);
+    EXPECT_EQ(EndText(), Text(txtDoneAborted));
+    ASSERT_FALSE(FFilesAtYes.empty()) << "the cancel came before any file was copied";
+    for (const std::string& f : FFilesAtYes) EXPECT_FALSE(Exists(Widen(f))) << f << " survived the roll-back";
+    for (const std::string& f : FFoldersAtYes) EXPECT_FALSE(Exists(Widen(f))) << f << " survived the roll-back";
+    EXPECT_TRUE(frmMain->FSkopiowanePliki.empty());
+    EXPECT_TRUE(frmMain->FUtworzoneKatalogi.empty());
+    EXPECT_EQ(frmMain->GaugePostep.MaxValue(), static_cast<int>(FRecordedAtYes));
+    EXPECT_EQ(ReadBytes(Target(L"Dane\\moje.txt")), std::string("the user's"));
+    EXPECT_TRUE(KatalogIstnieje(Narrow(FTarget)));
+    EXPECT_FALSE(Exists(Target(L"Werbilo.exe"))) << "the steps after the cancel ran";
+    EXPECT_FALSE(InstallationLeftTraces());
+}
+
+TEST_F(EngineTest, AnUnreadableCdFileFailsTheRunAndKeepsWhatWasCopied)
+{
+    // Once a file has been copied, a CD file still to come is opened elsewhere without sharing: the installer
+    // cannot open it, as with a damaged disc. The order of the entries is the file system's, so it is picked
+    // then.
+    const std::vector<std::wstring> candidates = {L"Dane\\a.txt", L"Dane\\Pod\\duzy.bin", L"pusty.txt",
+                                                  L"Werbilo2.exe"};
+    UniqueHandle held;
+    std::wstring blocked;
+    AnswerEveryCancelQuestion([&](int) {
+        if (!held && !frmMain->FSkopiowanePliki.empty()) {
+            for (const std::wstring& c : candidates) {
+                if (Listed(frmMain->FSkopiowanePliki, Target(c))) continue;
+                held.Reset(CreateFileW((CdFolder() + c).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+                blocked = c;
+                break;
+            }
+        }
+        return false;
+    });
+    InstallPressingClose();
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_TRUE(held) << "no CD file was left to block";
+    EXPECT_FALSE(frmMain->FSukces);
+    EXPECT_FALSE(frmMain->FPrzerwano);
+    EXPECT_EQ(EndText(), Text(txtDoneError));
+    EXPECT_FALSE(frmMain->FSkopiowanePliki.empty());
+    for (const std::string& f : frmMain->FSkopiowanePliki) EXPECT_TRUE(Exists(Widen(f))) << f;
+    EXPECT_FALSE(Listed(frmMain->FSkopiowanePliki, Target(blocked)));
+    EXPECT_FALSE(Exists(Target(L"Werbika.exe"))) << "the run went on after the failure";
+    EXPECT_FALSE(InstallationLeftTraces());
+}
+
+TEST_F(EngineTest, AReadOnlyFileOfTheTableStepIsSkippedSilently)
+{
+    MakeFolder(FTarget);
+    ASSERT_TRUE(WriteBytes(Target(L"SlZewFr.exe"), "old dictionary"));
+    SetFileAttributesW(Target(L"SlZewFr.exe").c_str(), FILE_ATTRIBUTE_READONLY);
+    Install();
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_TRUE(frmMain->FSukces) << "a file of the table step fails silently";
+    EXPECT_EQ(ReadBytes(Target(L"SlZewFr.exe")), std::string("old dictionary"));
+    EXPECT_TRUE(Exists(Target(L"SlZewPl.exe"))) << "the rows after the skipped one are written";
+    SetFileAttributesW(Target(L"SlZewFr.exe").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST_F(EngineTest, AReadOnlyMainProgramInTheTargetFailsTheRun)
+{
+    MakeFolder(FTarget);
+    ASSERT_TRUE(WriteBytes(Target(L"Werbika.exe"), "old program"));
+    SetFileAttributesW(Target(L"Werbika.exe").c_str(), FILE_ATTRIBUTE_READONLY);
+    Install();
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_FALSE(frmMain->FSukces);
+    EXPECT_EQ(EndText(), Text(txtDoneError));
+    EXPECT_EQ(ReadBytes(Target(L"Werbika.exe")), std::string("old program"));
+    EXPECT_FALSE(InstallationLeftTraces());
+    SetFileAttributesW(Target(L"Werbika.exe").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST_F(EngineTest, AnEmptyOrMissingSourceFolderCopiesNothing)
+{
+    ShowWizard();
+    MakeFolder(FTarget);
+    const std::string empty = Narrow(CdFolder() + L"Puste");
+    EXPECT_NO_THROW(frmMain->KopiujKatalog(empty, Narrow(FTarget), ListaWykluczen(1, true)));
+    EXPECT_NO_THROW(frmMain->KopiujKatalog(empty + "\\brak", Narrow(FTarget), ListaWykluczen(1, true)));
+    EXPECT_TRUE(frmMain->FSkopiowanePliki.empty());
+    EXPECT_TRUE(frmMain->FUtworzoneKatalogi.empty());
+    EXPECT_EQ(frmMain->FSkopiowanoBajtow, 0);
+}
+
+// ---- The system files: the version rule on DLLs that carry a version resource of our own ----
+
+class SystemFileTest : public ::testing::Test {
+protected:
+    static std::string Fixture(const char* name)
+    {
+        return Narrow(BuildFolder(L"WERB_VERSIONED")) + name;
+    }
+    static std::wstring SystemPath(const wchar_t* name)
+    {
+        wchar_t p[MAX_PATH + 1] = {};
+        GetSystemDirectoryW(p, MAX_PATH + 1);
+        return std::wstring(p) + L"\\" + name;
+    }
+    void SetUp() override
+    {
+        ASSERT_FALSE(BuildFolder(L"WERB_VERSIONED").empty()) << "WERB_VERSIONED is not set";
+        FSource = TempFolder() + L"werb-system-source\\";
+        RemoveTree(FSource);
+        MakeFolder(FSource);
+        ASSERT_TRUE(WriteBytes(FSource + L"werbtest.dll", "the CD's copy"));
+        DeleteFileW(SystemPath(L"werbtest.dll").c_str());
+    }
+    void TearDown() override
+    {
+        DeleteFileW(SystemPath(L"werbtest.dll").c_str());
+        RemoveTree(FSource);
+    }
+    // Puts a fixture DLL into the system folder as werbtest.dll and runs the step against 4.72.
+    bool InstallOver(const char* fixture)
+    {
+        EXPECT_TRUE(CopyFileW(Widen(Fixture(fixture)).c_str(), SystemPath(L"werbtest.dll").c_str(), FALSE))
+            << fixture;
+        return InstalujPlikSystemowy("werbtest.dll", Narrow(FSource), 4, 72);
+    }
+    static bool Replaced() { return ReadBytes(SystemPath(L"werbtest.dll")) == std::string("the CD's copy"); }
+
+    std::wstring FSource;
+};
+
+TEST_F(SystemFileTest, VersionIsReadFromTheFirstTranslationsFileVersion)
+{
+    EXPECT_TRUE(WersjaPlikuCoNajmniej(Fixture("ver582.dll"), 4, 72)) << "5 > 4; the note does not matter";
+    EXPECT_TRUE(WersjaPlikuCoNajmniej(Fixture("ver582.dll"), 5, 0)) << "minor \"82 (build note)\" counts 0";
+    EXPECT_FALSE(WersjaPlikuCoNajmniej(Fixture("ver582.dll"), 5, 1));
+    EXPECT_TRUE(WersjaPlikuCoNajmniej(Fixture("ver472.dll"), 4, 72));
+    EXPECT_FALSE(WersjaPlikuCoNajmniej(Fixture("ver471.dll"), 4, 72));
+    EXPECT_TRUE(WersjaPlikuCoNajmniej(Fixture("ver5x.dll"), 5, 0)) << "a minor that is not a number counts 0";
+    EXPECT_FALSE(WersjaPlikuCoNajmniej(Fixture("ver5x.dll"), 5, 1));
+    EXPECT_TRUE(WersjaPlikuCoNajmniej(Fixture("ver6.dll"), 5, 1)) << "no dot: the whole text is the major";
+    EXPECT_FALSE(WersjaPlikuCoNajmniej(Fixture("ver6.dll"), 6, 1));
+    EXPECT_TRUE(WersjaPlikuCoNajmniej(Fixture("ver_pl.dll"), 6, 1)) << "string block of 0415/04e2";
+    EXPECT_FALSE(WersjaPlikuCoNajmniej(Fixture("vernone.dll"), 0, 0)) << "no version information";
+    EXPECT_FALSE(WersjaPlikuCoNajmniej(Fixture("missing.dll"), 0, 0));
+}
+
+TEST_F(SystemFileTest, OnlyAnOlderOrUnversionedSystemFileIsReplaced)
+{
+    EXPECT_TRUE(InstallOver("ver582.dll"));
+    EXPECT_FALSE(Replaced()) << "5.82 (build note) is new enough for 4.72";
+    EXPECT_TRUE(InstallOver("ver471.dll"));
+    EXPECT_TRUE(Replaced()) << "4.71 is older";
+    EXPECT_TRUE(InstallOver("vernone.dll"));
+    EXPECT_TRUE(Replaced()) << "a file without version information is replaced";
+
+    DeleteFileW(SystemPath(L"werbtest.dll").c_str());
+    EXPECT_TRUE(InstalujPlikSystemowy("werbtest.dll", Narrow(FSource), 4, 72));
+    EXPECT_TRUE(Replaced()) << "a missing file is copied";
+
+    DeleteFileW(SystemPath(L"werbtest.dll").c_str());
+    EXPECT_FALSE(InstalujPlikSystemowy("werbtest.dll", Narrow(FSource) + "brak\\", 4, 72))
+        << "a copy that fails says so";
+}
