@@ -17,3 +17,10 @@ else()
 endif()
 set_tests_properties(test_engine PROPERTIES RUN_SERIAL TRUE ENVIRONMENT
   "LC_ALL=C;${WERB_WIZARD_ENV};WERB_PROGRAMS=${programs_dir};WERB_VERSIONED=${WERB_VERSIONED_DIR}")
+
+# The copy's benchmark program; scripts/bench-copy runs it under Wine next to cp -r.
+add_executable(bench_copy bench/bench_copy.cpp)
+target_link_options(bench_copy PRIVATE -municode)
+target_link_libraries(bench_copy PRIVATE werb_wizard werb_manifest)
+target_compile_options(bench_copy PRIVATE ${WARNINGS})
+set_target_properties(bench_copy PROPERTIES EXCLUDE_FROM_ALL TRUE)

@@ -56,6 +56,7 @@ set_tests_properties(test_portable PROPERTIES ENVIRONMENT "LC_ALL=C")
 include(cmake/ui.cmake OPTIONAL)
 include(cmake/install.cmake OPTIONAL)
 include(cmake/versioned.cmake)
+include(cmake/builtin.cmake)
 
 # The wizard, its dialogs and the program entry.
 add_library(werb_wizard STATIC
@@ -67,9 +68,9 @@ add_library(werb_wizard STATIC
   src/dialogs/untKatalogDodaj.cpp
   src/install/Czcionki.cpp
 )
-target_link_libraries(werb_wizard PUBLIC werb_ui werb_install)
+target_link_libraries(werb_wizard PUBLIC werb_ui werb_install werb_builtin)
 target_compile_options(werb_wizard PRIVATE ${WARNINGS})
-target_link_libraries(instalator PRIVATE werb_wizard ole32 shell32)
+target_link_libraries(instalator PRIVATE werb_wizard werb_programs ole32 shell32)
 
 # The wizard and its dialogs in one process; the CD folder and HKCU are shared: run alone.
 werb_win32_test(test_wizard tests/win32/test_wizard.cpp tests/win32/test_dialogs.cpp)
@@ -84,6 +85,7 @@ foreach(row "fr_FR;2" "fr_BE;2" "fr_CA;2" "pl_PL;0" "en_US;0" "de_DE;0")
     ENVIRONMENT "LC_ALL=${loc}.UTF-8;WERB_EXPECTED_START=${start};${WERB_WIZARD_ENV}" RUN_SERIAL TRUE TIMEOUT 300)
 endforeach()
 include(cmake/entry.cmake OPTIONAL)
+include(cmake/engine.cmake)
 
 # The options page and the folder browser, on real folders of the prefix.
 foreach(t test_options test_katalog)
@@ -97,3 +99,5 @@ add_test(NAME test_options_fr_FR COMMAND test_options --gtest_filter=OptionsTest
 set_tests_properties(test_options_fr_FR PROPERTIES
   ENVIRONMENT "LC_ALL=fr_FR.UTF-8;WERB_EXPECTED_DECIMAL=,;${WERB_WIZARD_ENV}" RUN_SERIAL TRUE TIMEOUT 300)
 # ---- end of the options page block ----
+include(cmake/settings.cmake)
+include(cmake/cd.cmake)

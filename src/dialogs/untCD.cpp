@@ -22,12 +22,6 @@ TSpeedButtonArgs Flaga(int left, bool visible, bool down)
             .Flat = true, .GroupIndex = 1, .AllowAllUp = true, .Down = down};
 }
 
-bool PlikIstnieje(const std::string& sciezka)
-{
-    const DWORD a = GetFileAttributesW(Widen(sciezka).c_str());
-    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 } // namespace
 
 TfrmCD::TfrmCD()

@@ -3,13 +3,19 @@
 #include "install/untInstalFunkcje.h"
 
 #include <objbase.h>
+#include <sfc.h>
 #include <shellapi.h>
+#include <shlobj.h>
+#include <winver.h>
 
+#include <algorithm>
 #include <array>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "install/IoError.h"
 #include "install/Produkt.h"
 #include "install/WinHandle.h"
 #include "ui/Unicode.h"
@@ -428,22 +434,6 @@ bool NaLiscieMalymi(const std::wstring& listaMalymi, const std::wstring& nazwa)
     return listaMalymi.find(LowerCase(L"<" + nazwa + L">")) != std::wstring::npos;
 }
 
-class FindHandle {
-public:
-    explicit FindHandle(HANDLE h) : FHandle(h) {}
-    FindHandle(const FindHandle&) = delete;
-    FindHandle& operator=(const FindHandle&) = delete;
-    ~FindHandle()
-    {
-        if (FHandle != INVALID_HANDLE_VALUE) FindClose(FHandle);
-    }
-    HANDLE Get() const { return FHandle; }
-    explicit operator bool() const { return FHandle != INVALID_HANDLE_VALUE; }
-
-private:
-    HANDLE FHandle;
-};
-
 std::int64_t RozmiarDrzewa(const std::wstring& katalog, const std::wstring& listaMalymi)
 {
     WIN32_FIND_DATAW wpis{};
@@ -495,6 +485,163 @@ std::int64_t RozmiarKatalogu(std::string_view katalog, std::string_view lista)
     return RozmiarDrzewa(Widen(katalog), LowerCase(Widen(lista)));
 }
 
+bool KatalogIstnieje(std::string_view katalog)
+{
+    const DWORD a = GetFileAttributesW(Widen(katalog).c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// ---- File copy and system files ----
+
+UniqueHandle NowyPlik(std::string_view sciezka)
+{
+    const std::wstring plik = Widen(sciezka);
+    const DWORD a = GetFileAttributesW(plik.c_str());
+    if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_READONLY)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return UniqueHandle();
+    }
+    return UniqueHandle(
+        CreateFileW(plik.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+void KopiujPlikBlokami(std::string_view zrodlo, std::string_view cel, std::span<std::uint8_t> bufor,
+                       const std::function<void(std::uint32_t)>& poBloku)
+{
+    const UniqueHandle wejscie(CreateFileW(Widen(zrodlo).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                           OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!wejscie) throw EInOutError("cannot open " + std::string(zrodlo));
+    const UniqueHandle wyjscie = NowyPlik(cel);
+    if (!wyjscie) throw EInOutError("cannot create " + std::string(cel));
+    const DWORD blok = static_cast<DWORD>(std::min<std::size_t>(bufor.size(), 1u << 30));
+    for (;;) {
+        DWORD przeczytano = 0;
+        if (!ReadFile(wejscie.Get(), bufor.data(), blok, &przeczytano, nullptr))
+            throw EInOutError("cannot read " + std::string(zrodlo));
+        if (przeczytano == 0) return;
+        DWORD zapisano = 0;
+        if (!WriteFile(wyjscie.Get(), bufor.data(), przeczytano, &zapisano, nullptr) || zapisano != przeczytano)
+            throw EInOutError("cannot write " + std::string(cel));
+        poBloku(przeczytano);
+    }
+}
+
+namespace {
+
+// version.dll and sfc.dll are not known DLLs: taken by name they could be loaded from the CD's folder.
+HMODULE BibliotekaSystemowa(const wchar_t* nazwa)
+{
+    return LoadLibraryExW(nazwa, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
+// GetProcAddress's result as the function type it has; the detour through void(*)() says the cast is meant.
+template <typename T>
+T Funkcja(HMODULE m, const char* nazwa)
+{
+    return reinterpret_cast<T>(reinterpret_cast<void (*)()>(GetProcAddress(m, nazwa)));
+}
+
+struct TFunkcjeWersji {
+    decltype(&GetFileVersionInfoSizeW) Rozmiar = nullptr;
+    decltype(&GetFileVersionInfoW) Pobierz = nullptr;
+    decltype(&VerQueryValueW) Zapytaj = nullptr;
+};
+
+const TFunkcjeWersji& FunkcjeWersji()
+{
+    static const TFunkcjeWersji f = [] {
+        TFunkcjeWersji w;
+        if (HMODULE m = BibliotekaSystemowa(L"version.dll")) {
+            w.Rozmiar = Funkcja<decltype(w.Rozmiar)>(m, "GetFileVersionInfoSizeW");
+            w.Pobierz = Funkcja<decltype(w.Pobierz)>(m, "GetFileVersionInfoW");
+            w.Zapytaj = Funkcja<decltype(w.Zapytaj)>(m, "VerQueryValueW");
+        }
+        return w;
+    }();
+    return f;
+}
+
+bool ChronionyPrzezSystem(const std::wstring& sciezka)
+{
+    using TSfcIsFileProtected = BOOL(WINAPI*)(HANDLE, LPCWSTR);
+    static const TSfcIsFileProtected chroniony = [] {
+        HMODULE m = BibliotekaSystemowa(L"sfc.dll");
+        return m ? Funkcja<TSfcIsFileProtected>(m, "SfcIsFileProtected") : nullptr;
+    }();
+    return chroniony && chroniony(nullptr, sciezka.c_str());
+}
+
+// A decimal field of a version text; 0 when it is not a number or does not fit.
+int PoleWersji(std::string_view tekst)
+{
+    if (tekst.empty() || tekst.size() > 9) return 0;
+    int v = 0;
+    for (char c : tekst) {
+        if (c < '0' || c > '9') return 0;
+        v = v * 10 + (c - '0');
+    }
+    return v;
+}
+
+} // namespace
+
+bool WersjaPlikuCoNajmniej(std::string_view sciezka, int major, int minor)
+{
+    const TFunkcjeWersji& f = FunkcjeWersji();
+    if (!f.Rozmiar || !f.Pobierz || !f.Zapytaj) return false;
+    const std::wstring plik = Widen(sciezka);
+    DWORD uchwyt = 0;
+    const DWORD rozmiar = f.Rozmiar(plik.c_str(), &uchwyt);
+    if (rozmiar == 0) return false;
+    std::vector<std::uint8_t> blok(static_cast<std::size_t>(rozmiar) + 1, 0);
+    if (!f.Pobierz(plik.c_str(), 0, rozmiar, blok.data())) return false;
+
+    void* tlumaczenie = nullptr;
+    UINT dlugosc = 0;
+    if (!f.Zapytaj(blok.data(), L"\\VarFileInfo\\Translation", &tlumaczenie, &dlugosc) || !tlumaczenie ||
+        dlugosc < 4)
+        return false;
+    const auto* b = static_cast<const std::uint8_t*>(tlumaczenie);
+    // Language word, then code-page word, each little-endian: the key is language then code page in hex.
+    char klucz[9] = {};
+    std::snprintf(klucz, sizeof klucz, "%.2x%.2x%.2x%.2x", b[1], b[0], b[3], b[2]);
+
+    void* wartosc = nullptr;
+    dlugosc = 0;
+    const std::wstring zapytanie = L"\\StringFileInfo\\" + Widen(klucz) + L"\\FileVersion";
+    if (!f.Zapytaj(blok.data(), zapytanie.c_str(), &wartosc, &dlugosc) || !wartosc || dlugosc == 0) return false;
+    // The length counts characters and may include the terminator; the block beyond was zero-filled.
+    const std::wstring_view tekstW(static_cast<const wchar_t*>(wartosc), dlugosc);
+    const std::string wersja = Narrow(tekstW.substr(0, tekstW.find(L'\0')));
+
+    const auto kropka = wersja.find('.');
+    const int instMajor = PoleWersji(std::string_view(wersja).substr(0, kropka));
+    int instMinor = 0;
+    if (kropka != std::string::npos) {
+        const std::string_view reszta = std::string_view(wersja).substr(kropka + 1);
+        instMinor = PoleWersji(reszta.substr(0, reszta.find('.')));
+    }
+    return instMajor > major || (instMajor == major && instMinor >= minor);
+}
+
+bool InstalujPlikSystemowy(std::string_view nazwa, std::string_view zrodlo, int major, int minor)
+{
+    wchar_t bufor[MAX_PATH + 1] = {};
+    const UINT n = GetSystemDirectoryW(bufor, MAX_PATH + 1);
+    if (n == 0 || n > MAX_PATH) return true;
+    std::wstring katalog(bufor, n);
+    if (katalog.back() != L'\\') katalog += L'\\';
+    const std::wstring systemowy = katalog + Widen(nazwa);
+    if (GetFileAttributesW(systemowy.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        // A file the system protects is its own to update: replacing it would be undone or break it.
+        if (ChronionyPrzezSystem(systemowy)) return true;
+        if (WersjaPlikuCoNajmniej(Narrow(systemowy), major, minor)) return true;
+    }
+    return CopyFileW(Widen(std::string(zrodlo) + std::string(nazwa)).c_str(), systemowy.c_str(), FALSE) != 0;
+}
+
+// ---- end of file copy and system files ----
+
 int NumerDysku(std::string_view sciezka)
 {
     if (sciezka.empty()) return 0;
@@ -532,4 +679,189 @@ std::vector<std::string> NapedyTypu(UINT typ)
         if (GetDriveTypeW(naped.c_str()) == typ) korzenie.push_back(Narrow(naped));
     }
     return korzenie;
+}
+
+// ---- Shortcuts and the registry settings; the code page of a language ----
+
+namespace {
+
+constexpr wchar_t kShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
+// A string value read as it stands (an expandable one unexpanded); empty when the key or the value is
+// missing or holds no string. The key is opened for reading only.
+std::string ReadRegistryString(HKEY root, const wchar_t* key, const wchar_t* value)
+{
+    UniqueRegKey opened;
+    if (RegOpenKeyExW(root, key, 0, KEY_READ, opened.Receive()) != ERROR_SUCCESS) return {};
+    std::vector<wchar_t> buf(MAX_PATH + 1);
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        DWORD type = 0;
+        DWORD size = static_cast<DWORD>(buf.size() * sizeof(wchar_t));
+        const LSTATUS r = RegQueryValueExW(opened.Get(), value, nullptr, &type, reinterpret_cast<BYTE*>(buf.data()),
+                                           &size);
+        if (r == ERROR_MORE_DATA) {
+            // Changed between the calls, perhaps: ask again with the size it gave.
+            buf.resize(size / sizeof(wchar_t) + 1);
+            continue;
+        }
+        if (r != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return {};
+        // The data need not end with a NUL, nor hold whole characters.
+        std::wstring text(buf.data(), std::min<std::size_t>(size / sizeof(wchar_t), buf.size()));
+        const auto end = text.find(L'\0');
+        if (end != std::wstring::npos) text.resize(end);
+        return Narrow(text);
+    }
+    return {};
+}
+
+std::string ShellFolder(bool wszyscy, const wchar_t* shared, const wchar_t* own)
+{
+    std::string folder;
+    if (wszyscy) folder = ReadRegistryString(HKEY_LOCAL_MACHINE, kShellFolders, shared);
+    if (folder.empty()) folder = ReadRegistryString(HKEY_CURRENT_USER, kShellFolders, own);
+    return folder;
+}
+
+// A COM interface pointer, released once.
+template <typename T>
+class ComPtr {
+public:
+    ComPtr() = default;
+    ComPtr(const ComPtr&) = delete;
+    ComPtr& operator=(const ComPtr&) = delete;
+    ~ComPtr()
+    {
+        if (FPtr) FPtr->Release();
+    }
+    T* operator->() const { return FPtr; }
+    void** Receive() { return reinterpret_cast<void**>(&FPtr); }
+    explicit operator bool() const { return FPtr != nullptr; }
+
+private:
+    T* FPtr = nullptr;
+};
+
+} // namespace
+
+std::string FolderProgramy(bool wszyscy)
+{
+    return ShellFolder(wszyscy, L"Common Programs", L"Programs");
+}
+
+std::string FolderPulpit(bool wszyscy)
+{
+    return ShellFolder(wszyscy, L"Common Desktop", L"Desktop");
+}
+
+bool UtworzSkrot(std::string_view cel, std::string_view plikSkrotu, std::string_view opis)
+{
+    try {
+        const std::wstring target = Widen(cel);
+        ComPtr<IShellLinkW> link;
+        if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.Receive())))
+            return false;
+        ComPtr<IPersistFile> file;
+        if (FAILED(link->QueryInterface(IID_IPersistFile, file.Receive()))) return false;
+        if (FAILED(link->SetPath(target.c_str()))) return false;
+        if (FAILED(link->SetWorkingDirectory(FolderOf(target).c_str()))) return false;
+        if (FAILED(link->SetDescription(Widen(opis).c_str()))) return false;
+        return SUCCEEDED(file->Save(Widen(plikSkrotu).c_str(), FALSE));
+    } catch (const std::exception&) {
+        // Out of memory for a path: this link is not made, as for any other failure.
+        return false;
+    }
+}
+
+bool PlikIstnieje(std::string_view sciezka)
+{
+    return !sciezka.empty() && FileAt(Widen(sciezka));
+}
+
+std::optional<std::string> CzytajPlik(std::string_view sciezka)
+{
+    UniqueHandle file(CreateFileW(Widen(sciezka).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return std::nullopt;
+    std::string data;
+    char buf[16384];
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file.Get(), buf, sizeof buf, &got, nullptr)) return std::nullopt;
+        if (got == 0) return data;
+        data.append(buf, got);
+    }
+}
+
+UINT StronaKodowa(TJezyk jezyk)
+{
+    CHARSETINFO info{};
+    if (TranslateCharsetInfo(reinterpret_cast<DWORD*>(static_cast<DWORD_PTR>(ZestawZnakow(jezyk))), &info,
+                             TCI_SRCCHARSET))
+        return info.ciACP;
+    return 1250;
+}
+
+std::string ZeStronyKodowej(std::string_view bajty, UINT strona)
+{
+    if (bajty.empty()) return {};
+    const int n = MultiByteToWideChar(strona, 0, bajty.data(), static_cast<int>(bajty.size()), nullptr, 0);
+    if (n <= 0) return {};
+    std::wstring text(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(strona, 0, bajty.data(), static_cast<int>(bajty.size()), text.data(), n);
+    return Narrow(text);
+}
+
+TRegistry::~TRegistry()
+{
+    CloseKey();
+}
+
+void TRegistry::SetRootKey(HKEY root)
+{
+    CloseKey();
+    FRoot = root;
+}
+
+void TRegistry::SetAccess(REGSAM access)
+{
+    FAccess = access;
+}
+
+bool TRegistry::OpenKey(std::string_view key, bool create)
+{
+    CloseKey();
+    const std::wstring path = Widen(key);
+    HKEY opened = nullptr;
+    const LSTATUS r = create ? RegCreateKeyExW(FRoot, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, FAccess,
+                                               nullptr, &opened, nullptr)
+                             : RegOpenKeyExW(FRoot, path.c_str(), 0, FAccess, &opened);
+    if (r != ERROR_SUCCESS) return false;
+    FKey = opened;
+    return true;
+}
+
+void TRegistry::CloseKey()
+{
+    if (FKey) RegCloseKey(FKey);
+    FKey = nullptr;
+}
+
+void TRegistry::Write(std::string_view name, DWORD type, const void* data, DWORD size)
+{
+    if (!FKey) throw ERegistryError("no open key for \"" + std::string(name) + "\"");
+    const LSTATUS r = RegSetValueExW(FKey, Widen(name).c_str(), 0, type, static_cast<const BYTE*>(data), size);
+    if (r != ERROR_SUCCESS)
+        throw ERegistryError("cannot write \"" + std::string(name) + "\", error " + std::to_string(r));
+}
+
+void TRegistry::WriteString(std::string_view name, std::string_view value)
+{
+    const std::wstring text = Widen(value);
+    Write(name, REG_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+}
+
+void TRegistry::WriteInteger(std::string_view name, std::int32_t value)
+{
+    const DWORD data = static_cast<DWORD>(value);
+    Write(name, REG_DWORD, &data, sizeof data);
 }

@@ -5,11 +5,15 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <span>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "install/WinHandle.h"
 #include "texts/untInstalTeksty.h"
 
 // Start-up values, fixed by the program entry before the first form exists.
@@ -67,8 +71,92 @@ bool NaLiscieWykluczen(std::string_view lista, std::string_view nazwa);
 // exclusion list together with what lies below it. Sizes are 64-bit; an unreadable folder counts 0.
 std::int64_t RozmiarKatalogu(std::string_view katalog, std::string_view lista);
 
+// Whether a folder of that path exists.
+bool KatalogIstnieje(std::string_view katalog);
+
+// Creates (or truncates) a normal file for writing. A read-only file refuses, as on Windows, also where the
+// file system would let the write through (Wine run as root). An empty handle on failure.
+UniqueHandle NowyPlik(std::string_view sciezka);
+
+// Size of the installation's one copy buffer.
+inline constexpr std::size_t kRozmiarBuforaKopii = 32768;
+
+// Copies zrodlo into cel, a new normal file (an existing one is truncated), one read and one write of bufor
+// per block, calling poBloku with the size of each block written. Raises EInOutError naming the file when
+// either cannot be opened, read or written; a partly written target stays.
+void KopiujPlikBlokami(std::string_view zrodlo, std::string_view cel, std::span<std::uint8_t> bufor,
+                       const std::function<void(std::uint32_t)>& poBloku);
+
+// A shared file of the system folder that the installation updates when the installed one is older.
+struct TPlikSystemowy {
+    const char* Nazwa;
+    int Major;
+    int Minor;
+};
+inline constexpr TPlikSystemowy kPlikiSystemowe[] = {{"comctl32.dll", 4, 72}, {"comctl32.ocx", 5, 1}};
+
+// Whether the "FileVersion" of the file's first translation is at least major.minor; false without version
+// information. Fields that are not numbers count 0.
+bool WersjaPlikuCoNajmniej(std::string_view sciezka, int major, int minor);
+
+// Copies zrodlo (with trailing backslash) + nazwa into the system folder unless the file there is new enough
+// or protected by the system. True when the system folder then holds a usable copy (or there is none).
+bool InstalujPlikSystemowy(std::string_view nazwa, std::string_view zrodlo, int major, int minor);
+
 // Drive number of a path: 0 for an empty path, else its first character in upper case minus 64 (D: gives 4).
 int NumerDysku(std::string_view sciezka);
 // Bytes free to this user on a drive (0 the current drive, 1 A:, ...); -1 when the drive does not exist or
 // cannot be queried.
 std::int64_t WolneMiejsceDysku(int numer);
+
+// ---- Shortcuts and the registry settings; the code page of a language ----
+
+// The Start-menu Programs folder and the Desktop folder from the "Shell Folders" values: the shared ones
+// when wszyscy and the system has them, else the user's; empty when unknown. Nothing is created.
+std::string FolderProgramy(bool wszyscy);
+std::string FolderPulpit(bool wszyscy);
+
+// A shell link (".lnk") to cel, started in cel's folder, with that description; an existing link is
+// overwritten. False on any error.
+bool UtworzSkrot(std::string_view cel, std::string_view plikSkrotu, std::string_view opis);
+
+// Whether a file (not a folder) of that path exists.
+bool PlikIstnieje(std::string_view sciezka);
+// The bytes of a whole file; nothing when it cannot be opened or read.
+std::optional<std::string> CzytajPlik(std::string_view sciezka);
+
+// The ANSI code page of a language's character set (1250, 1252, 1251), and single-byte text of that code
+// page as UTF-8.
+UINT StronaKodowa(TJezyk jezyk);
+std::string ZeStronyKodowej(std::string_view bajty, UINT strona);
+
+// A registry value that could not be written.
+class ERegistryError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// One open key at a time under a root, with the access that OpenKey asks for. Opening reports failure by
+// its result; writing raises ERegistryError.
+class TRegistry {
+public:
+    TRegistry() = default;
+    TRegistry(const TRegistry&) = delete;
+    TRegistry& operator=(const TRegistry&) = delete;
+    ~TRegistry();
+
+    void SetRootKey(HKEY root);  // closes the open key
+    void SetAccess(REGSAM access);
+    // Closes the open key and opens key (a path below the root), creating it when allowed and missing.
+    bool OpenKey(std::string_view key, bool create);
+    void CloseKey();
+    void WriteString(std::string_view name, std::string_view value);   // REG_SZ
+    void WriteInteger(std::string_view name, std::int32_t value);      // REG_DWORD
+
+private:
+    void Write(std::string_view name, DWORD type, const void* data, DWORD size);
+
+    HKEY FRoot = HKEY_CURRENT_USER;
+    REGSAM FAccess = KEY_ALL_ACCESS;
+    HKEY FKey = nullptr;
+};

@@ -486,6 +486,58 @@ void TRichEdit::SelectAll()
     SendMessageW(FHandle, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&all));
 }
 
+void TRichEdit::Clear()
+{
+    SendMessageW(FHandle, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
+}
+
+void TRichEdit::BeginUpdate()
+{
+    if (FUpdateCount++ == 0) SendMessageW(FHandle, WM_SETREDRAW, FALSE, 0);
+}
+
+void TRichEdit::EndUpdate()
+{
+    if (FUpdateCount == 0 || --FUpdateCount > 0) return;
+    SendMessageW(FHandle, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(FHandle, nullptr, TRUE);
+}
+
+void TRichEdit::SetSelText(std::string_view utf8)
+{
+    const std::wstring text = Widen(utf8);
+    SendMessageW(FHandle, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+int TRichEdit::SelStart() const
+{
+    CHARRANGE sel{};
+    SendMessageW(FHandle, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&sel));
+    return sel.cpMin;
+}
+
+void TRichEdit::SetSelStart(int position)
+{
+    CHARRANGE sel{position, position};
+    SendMessageW(FHandle, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&sel));
+    SendMessageW(FHandle, EM_SCROLLCARET, 0, 0);
+}
+
+void TRichEdit::SetSelectionCharset(BYTE charset)
+{
+    CHARFORMAT2W cf{};
+    cf.cbSize = sizeof cf;
+    cf.dwMask = CFM_CHARSET;
+    cf.bCharSet = charset;
+    VerifyWin32(SendMessageW(FHandle, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&cf)) != 0,
+                "EM_SETCHARFORMAT(selection charset)");
+}
+
+void TRichEdit::TypeChar(wchar_t c)
+{
+    SendMessageW(FHandle, WM_CHAR, c, 1);
+}
+
 // ---- TGauge ----
 
 TGauge::TGauge(TControl& parent, const TGaugeArgs& a) : TControl(&parent)

@@ -142,8 +142,25 @@ public:
     TTextAttributes SelectionAttributes() const;
     void SelectAll();
 
+    void Clear();
+    // Suspends repainting while the text is built; nested pairs count, the last EndUpdate repaints.
+    void BeginUpdate();
+    void EndUpdate();
+    // Replaces the selection (or inserts at the caret) with text, which takes the selection's attributes.
+    void SetSelText(std::string_view utf8);
+    // The caret as a character position; setting it empties the selection and scrolls the caret into view.
+    int SelStart() const;
+    void SetSelStart(int position);
+    // The character set alone of the selection's attributes (what is typed or inserted next).
+    void SetSelectionCharset(BYTE charset);
+    // One character delivered as a typed one (WM_CHAR, sent): a read-only control ignores it.
+    void TypeChar(wchar_t c);
+
     // True when Msftedit.dll could be loaded (the constructor throws otherwise).
     static bool Available();
+
+private:
+    int FUpdateCount = 0;
 };
 
 struct TGaugeArgs {

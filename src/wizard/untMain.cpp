@@ -3,12 +3,16 @@
 
 #include <windows.h>
 
+#include <stdexcept>
+
+#include "builtin/ResourceFiles.h"
 #include "dialogs/untCD.h"
 #include "dialogs/untKatalog.h"
 #include "dialogs/untKatalogDodaj.h"
 #include "dialogs/untPytanie.h"
 #include "install/Czcionki.h"
 #include "install/Produkt.h"
+#include "install/WinHandle.h"
 #include "install/untInstalFunkcje.h"
 #include "texts/Format.h"
 #include "texts/FormatLocale.h"
@@ -218,8 +222,10 @@ void TfrmMain::FormDestroy()
 
 void TfrmMain::FormCloseQuery(bool& canClose)
 {
-    // Only the Close button asks; every other close request is granted.
-    canClose = true;
+    // While the installation runs the form must live on: a close request becomes a cancel request, which the
+    // installation confirms and rolls back itself. Otherwise only the Close button asks.
+    canClose = !FInstalacjaTrwa;
+    if (FInstalacjaTrwa) FPrzerwij = true;
 }
 
 void TfrmMain::ZmienStrone(int krok)
@@ -398,12 +404,6 @@ std::string TekstMegabajtow(std::int64_t bajty)
     return FormatFloatLocale(static_cast<double>(bajty) / 1048576.0) + " MB";
 }
 
-bool KatalogIstnieje(const std::string& katalog)
-{
-    const DWORD a = GetFileAttributesW(Widen(katalog).c_str());
-    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // The question dialog's answer; 0 (neither yes nor no) when there is no dialog.
 int Zapytaj(const TForm& owner, const std::string& text, TRodzajPytania rodzaj)
 {
@@ -465,22 +465,368 @@ void TfrmMain::chbInstalujSlownikiClick()
     SprawdzWolneMiejsce();
 }
 
+namespace {
+
+// The gauge holds 32-bit values: sizes count by their low 32 bits.
+int Gauge32(std::int64_t v)
+{
+    return static_cast<int>(static_cast<std::uint32_t>(v));
+}
+
+} // namespace
+
 void TfrmMain::Instaluj()
 {
-    FSukces = false;
+    FInstalacjaTrwa = true;
+    FPrzerwij = false;
+    FPrzerwano = false;
+    bool blad = false;
+    try {
+        UstawKatalogZrodlowy();
+        KopiujPliki();
+        btnZamknij.SetEnabled(false);
+        if (!FPrzerwano) {
+            UtworzSkroty();
+            ZapiszRejestr();
+        }
+    } catch (const std::exception&) {
+        // Every file error ends the run here; the End page says that it failed.
+        blad = true;
+    }
+    btnZamknij.SetEnabled(false);
+    GaugePostep.SetProgress(GaugePostep.MaxValue());
+    FInstalacjaTrwa = false;
+    FSukces = !FPrzerwano && !blad;
     ZmienStrone(+1);
 }
 
+bool TfrmMain::Przerwac()
+{
+    return FPrzerwano || SprawdzPrzerwanie();
+}
+
+void TfrmMain::KopiujPliki()
+{
+    FSkopiowanoBajtow = 0;
+    lblInstalacjaOpis.SetCaption(PobierzTekst(FJezyk, txtCopyingFiles));
+    Application.ProcessMessages();
+    GaugePostep.SetMinValue(0);
+    GaugePostep.SetProgress(0);
+    GaugePostep.SetMaxValue(Gauge32(FWymaganeMiejsce));
+
+    KopiujKatalog(FKatalogZrodlowyBezUkosnika, FKatalogDocelowy,
+                  ListaWykluczen(NumerProduktu, chbInstalujSlowniki.Checked()));
+    if (Przerwac()) return;
+
+    InstalujProgramGlowny();
+    if (Przerwac()) return;
+
+    FSkopiowanoBajtow += kDodatkoweMiejsce;
+    GaugePostep.SetProgress(Gauge32(FSkopiowanoBajtow));
+    lblPlikZ.SetCaption("");
+    lblPlikDo.SetCaption("");
+    Application.ProcessMessages();
+    if (Przerwac()) return;
+
+    for (const TPlikSystemowy& plik : kPlikiSystemowe) {
+        // A shared file that cannot be updated does not fail the installation.
+        InstalujPlikSystemowy(plik.Nazwa, FKatalogZrodlowy, plik.Major, plik.Minor);
+        Application.ProcessMessages();
+        if (Przerwac()) return;
+    }
+
+    InstalujPlikiZZasobow();
+    Application.ProcessMessages();
+}
+
+bool TfrmMain::SprawdzPrzerwanie()
+{
+    if (FPrzerwano) return true;
+    if (!FPrzerwij) return false;
+    if (Zapytaj(*this, PobierzTekst(FJezyk, txtAskAbortInstall), rpTakNie) != mrYes) {
+        FPrzerwij = false;
+        return false;
+    }
+
+    btnZamknij.SetEnabled(false);
+    lblPlikZ.SetCaption("");
+    lblPlikDo.SetCaption("");
+    lblInstalacjaOpis.SetCaption(PobierzTekst(FJezyk, txtCancelledDeleting));
+    GaugePostep.SetMinValue(0);
+    GaugePostep.SetProgress(0);
+    GaugePostep.SetMaxValue(static_cast<int>(FUtworzoneKatalogi.size() + FSkopiowanePliki.size()));
+    Application.ProcessMessages();
+    // Newest first: each file and folder goes in the reverse order of its recording, inner folders first.
+    // A failure leaves that one item behind; a folder that still holds anything stays.
+    while (!FSkopiowanePliki.empty()) {
+        DeleteFileW(Widen(FSkopiowanePliki.back()).c_str());
+        FSkopiowanePliki.pop_back();
+        GaugePostep.SetProgress(GaugePostep.Progress() + 1);
+        Application.ProcessMessages();
+    }
+    while (!FUtworzoneKatalogi.empty()) {
+        RemoveDirectoryW(Widen(FUtworzoneKatalogi.back()).c_str());
+        FUtworzoneKatalogi.pop_back();
+        GaugePostep.SetProgress(GaugePostep.Progress() + 1);
+        Application.ProcessMessages();
+    }
+    FPrzerwano = true;
+    return true;
+}
+
+void TfrmMain::KopiujKatalog(const std::string& zrodlo, const std::string& cel, const std::string& wykluczenia)
+{
+    WIN32_FIND_DATAW wpis{};
+    // Every entry whatever its attributes: hidden, system and read-only files belong to the product too.
+    const FindHandle szukaj(FindFirstFileExW(Widen(zrodlo + "\\*").c_str(), FindExInfoBasic, &wpis,
+                                             FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
+    if (!szukaj) return;
+    do {
+        const std::string nazwa = Narrow(wpis.cFileName);
+        // The pseudo-entries are skipped even when a list lacks them: they would loop or climb.
+        if (nazwa == "." || nazwa == ".." || NaLiscieWykluczen(wykluczenia, nazwa)) continue;
+        const std::string zrodlowy = zrodlo + "\\" + nazwa;
+        const std::string docelowy = cel + "\\" + nazwa;
+        if (wpis.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            // A folder that was there before is used but not recorded: a roll-back must not remove it.
+            if (CreateDirectoryW(Widen(docelowy).c_str(), nullptr)) FUtworzoneKatalogi.push_back(docelowy);
+            if (KatalogIstnieje(docelowy)) KopiujKatalog(zrodlowy, docelowy, wykluczenia);
+        } else {
+            KopiujPlik(zrodlowy, docelowy);
+            FSkopiowanePliki.push_back(docelowy);
+        }
+        GaugePostep.SetProgress(Gauge32(FSkopiowanoBajtow));
+        Application.ProcessMessages();
+        if (Przerwac()) return;
+    } while (FindNextFileW(szukaj.Get(), &wpis));
+}
+
+void TfrmMain::KopiujPlik(const std::string& zrodlo, const std::string& cel)
+{
+    lblPlikZ.SetCaption(Format(PobierzTekst(FJezyk, txtFromPath), {zrodlo}));
+    lblPlikDo.SetCaption(Format(PobierzTekst(FJezyk, txtToPath), {cel}));
+    Application.ProcessMessages();
+    if (FBuforKopii.empty()) FBuforKopii.resize(kRozmiarBuforaKopii);
+    KopiujPlikBlokami(zrodlo, cel, FBuforKopii, [this](std::uint32_t bajty) {
+        FSkopiowanoBajtow += bajty;
+        GaugePostep.SetProgress(Gauge32(FSkopiowanoBajtow));
+    });
+}
+
+void TfrmMain::InstalujProgramGlowny()
+{
+    const std::string cel = FKatalogDocelowy + "\\" + kMainProgramFile;
+    lblPlikZ.SetCaption(Format(PobierzTekst(FJezyk, txtFromPath), {FKatalogZrodlowy}));
+    lblPlikDo.SetCaption(Format(PobierzTekst(FJezyk, txtToPath), {cel}));
+    Application.ProcessMessages();
+    WriteMainProgramFile(cel);
+    FSkopiowanePliki.push_back(cel);
+    Application.ProcessMessages();
+    if (!FPrzerwano) SprawdzPrzerwanie();
+}
+
+void TfrmMain::InstalujPlikiZZasobow()
+{
+    // Silent by design: a file that cannot be written stays as far as it got, the next one follows.
+    for (const ResourceFileEntry& plik : kResourceFiles)
+        WriteResourceFile(plik, FKatalogDocelowy + "\\" + plik.TargetName);
+}
+
 // ---- Licence page; shortcuts and registry, the last steps of a successful installation ----
+#include "install/Skroty.h"
+#include "install/TKod.h"
+#include "wizard/TekstUmowy.h"
+
+namespace {
+
+// Windows 2000 and later: the systems on which the national letters of a licence line are typed.
+bool LiteryWpisywane()
+{
+    const DWORD wersja = GetVersion();
+    return !(wersja & 0x80000000u) && LOBYTE(LOWORD(wersja)) > 4;
+}
+
+// Whether the thread's locale is the one the file's language is written for.
+bool LokalDlaJezyka(TJezyk jezyk)
+{
+    const LCID lokal = GetThreadLocale();
+    if (jezyk == jzPolski) return lokal == 1045;
+    if (jezyk == jzFrancuski) return lokal == 1036;
+    return true;
+}
+
+// While a line is typed: the file language's keyboard layout and a writable control; both as they were after.
+class TWpisywanie {
+public:
+    TWpisywanie(TRichEdit& edytor, TJezyk jezyk)
+        : FEdytor(edytor), FTylkoDoOdczytu(edytor.ReadOnly()), FUklad(GetKeyboardLayout(0))
+    {
+        if (FTylkoDoOdczytu) FEdytor.SetReadOnly(false);
+        // Without the layout the letters still arrive right: they are typed as UTF-16, not as bytes.
+        if (HKL uklad = LoadKeyboardLayoutW(jezyk == jzFrancuski ? L"0000040c" : L"00000415", 0))
+            ActivateKeyboardLayout(uklad, 0);
+    }
+    ~TWpisywanie()
+    {
+        ActivateKeyboardLayout(FUklad, 0);
+        if (FTylkoDoOdczytu) FEdytor.SetReadOnly(true);
+    }
+    TWpisywanie(const TWpisywanie&) = delete;
+    TWpisywanie& operator=(const TWpisywanie&) = delete;
+
+private:
+    TRichEdit& FEdytor;
+    bool FTylkoDoOdczytu;
+    HKL FUklad;
+};
+
+class TAktualizacja {
+public:
+    explicit TAktualizacja(TRichEdit& edytor) : FEdytor(edytor) { FEdytor.BeginUpdate(); }
+    ~TAktualizacja() { FEdytor.EndUpdate(); }
+    TAktualizacja(const TAktualizacja&) = delete;
+    TAktualizacja& operator=(const TAktualizacja&) = delete;
+
+private:
+    TRichEdit& FEdytor;
+};
+
+} // namespace
+
+void TfrmMain::WstawLinieUmowy(TRichEdit& edytor, std::string_view linia, TJezyk jezyk)
+{
+    if (linia.empty()) return;
+    edytor.SetSelectionCharset(ZestawZnakow(jezyk));
+    const UINT strona = StronaKodowa(jezyk);
+    if (!LiteryWpisywane() || (LokalDlaJezyka(jezyk) && !MaZnakWyzwalajacy(linia))) {
+        edytor.SetSelText(ZeStronyKodowej(linia, strona));
+        return;
+    }
+    const TWpisywanie wpisywanie(edytor, jezyk);
+    for (const TCzescLinii& czesc : CzesciLinii(linia)) {
+        const std::string tekst = ZeStronyKodowej(czesc.Tekst, strona);
+        if (!czesc.Wpisana) {
+            edytor.SetSelText(tekst);
+            continue;
+        }
+        for (wchar_t znak : Widen(tekst)) edytor.TypeChar(znak);
+    }
+}
+
 void TfrmMain::WczytajUmowe()
 {
+    try {
+        const TAktualizacja aktualizacja(redUmowa);
+        redUmowa.Clear();
+        // Without a source folder the names would be looked up in the current folder.
+        if (!FKatalogZrodlowy.empty()) {
+            const TJezyk jezyk = PlikIstnieje(FKatalogZrodlowy + PlikUmowy(FJezyk)) ? FJezyk : jzPolski;
+            if (std::optional<std::string> tekst = CzytajPlik(FKatalogZrodlowy + PlikUmowy(jezyk))) {
+                // A NUL would end the piece of text the control takes at once; a licence has none.
+                std::erase(*tekst, '\0');
+                for (const std::string& linia : LinieTekstu(*tekst)) {
+                    WstawLinieUmowy(redUmowa, linia, jezyk);
+                    redUmowa.SetSelText("\r\n");
+                }
+            }
+        }
+    } catch (const std::exception&) {
+        // Loading is silent: the page keeps what was inserted, and the user can still accept.
+    }
+    // Outside the guard, so that an error cannot leave the page scrolled to where it stopped.
+    redUmowa.SetSelStart(0);
 }
 
 void TfrmMain::UtworzSkroty()
 {
+    lblInstalacjaOpis.SetCaption(PobierzTekst(FJezyk, txtCreatingShortcuts));
+    Application.ProcessMessages();
+    // Without a target folder the program files would be looked for in the current drive's root.
+    if (FKatalogDocelowy.empty()) return;
+
+    const auto utworzWKatalogu = [this](const std::string& katalog, std::uint8_t miejsce) {
+        for (const TSkrot& skrot : TabelaSkrotow) {
+            if (!(skrot.Flagi & miejsce) || !SkrotPasuje(skrot, NumerProduktu, FJezyk)) continue;
+            const std::string cel = FKatalogDocelowy + "\\" + skrot.Plik;
+            // A program left out of the installation gets no link; a link that fails is skipped.
+            if (PlikIstnieje(cel)) UtworzSkrot(cel, katalog + "\\" + skrot.Nazwa + ".lnk", skrot.Nazwa);
+        }
+    };
+
+    if (chbUtworzGrupe.Checked()) {
+        const std::string programy = FolderProgramy(SkrotyDlaWszystkich);
+        const std::string nazwa = NazwaGrupy(NumerProduktu, FJezyk);
+        // A product without a group name in this language has no group, rather than links loose in Programs.
+        if (!programy.empty() && !nazwa.empty()) {
+            const std::string grupa = programy + "\\" + nazwa;
+            // Fails when the group exists already, from an earlier installation: its links are overwritten.
+            CreateDirectoryW(Widen(grupa).c_str(), nullptr);
+            if (KatalogIstnieje(grupa)) utworzWKatalogu(grupa, kSkrotGrupa);
+        }
+    }
+
+    const bool translatory = chbUtworzSkrotyTranslatorow.Checked();
+    const bool slowniki = chbUtworzSkrotySlownikow.Checked();
+    if (!translatory && !slowniki) return;
+    const std::string pulpit = FolderPulpit(SkrotyDlaWszystkich);
+    if (pulpit.empty() || !KatalogIstnieje(pulpit)) return;
+    if (translatory) utworzWKatalogu(pulpit, kSkrotPulpitTranslatora);
+    if (slowniki) utworzWKatalogu(pulpit, kSkrotPulpitSlownika);
 }
 
 void TfrmMain::ZapiszRejestr()
 {
+    lblInstalacjaOpis.SetCaption(PobierzTekst(FJezyk, txtCreatingRegistry));
+    const TOpisProduktu* opis = OpisProduktu(NumerProduktu);
+    if (!opis) return;
+
+    const auto zakodowana = [](const std::string& tekst) {
+        return KodujWartosc(tekst, NumerProduktu, kFlagaUstawien, kPoziomUstawien);
+    };
+    const std::pair<const char*, std::string> ustawienia[] = {
+        {"Katalog", zakodowana(FKatalogDocelowy)},
+        {"CD", zakodowana(FKatalogZrodlowy)},
+        {"Wersja", opis->Wersja},
+        {"SlZewnFr", zakodowana("0")},
+        {"SlZewnPl", zakodowana("0")},
+    };
+    std::string deinstalator = FKatalogDocelowy;
+    if (deinstalator.empty() || deinstalator.back() != '\\') deinstalator += '\\';
+    deinstalator += opis->Deinstalator;
+    const std::pair<const char*, std::string> deinstalacja[] = {
+        {"DisplayName", FJezyk == JezykProduktu ? opis->TytulJezykaProduktu : opis->TytulInnychJezykow},
+        // Quoted: the path has spaces, and unquoted Windows may run "C:\Program.exe" instead.
+        {"UninstallString", "\"" + deinstalator + "\""},
+    };
+    const std::string kluczDeinstalacji =
+        std::string("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + opis->NazwaDeinstalacji;
+
+    TRegistry rejestr;
+    for (HKEY korzen : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        try {
+            rejestr.SetRootKey(korzen);
+            rejestr.SetAccess(KEY_ALL_ACCESS);
+            if (rejestr.OpenKey(opis->KluczUstawien, true)) {
+                for (const auto& [nazwa, wartosc] : ustawienia) rejestr.WriteString(nazwa, wartosc);
+                rejestr.CloseKey();
+            }
+            if ((korzen == HKEY_LOCAL_MACHINE) == SkrotyDlaWszystkich &&
+                rejestr.OpenKey(kluczDeinstalacji, true)) {
+                for (const auto& [nazwa, wartosc] : deinstalacja) rejestr.WriteString(nazwa, wartosc);
+                rejestr.CloseKey();
+            }
+        } catch (const ERegistryError&) {
+            // Typically no rights under HKEY_LOCAL_MACHINE: this root keeps what it got, the next one still runs.
+        }
+    }
+
+    // Unguarded: the programs cannot start without their language, so a failure here fails the installation.
+    rejestr.SetRootKey(HKEY_CURRENT_USER);
+    for (const char* program : opis->ProgramyUstawien) {
+        if (!rejestr.OpenKey(std::string(opis->KluczProgramow) + "\\" + program, true)) continue;
+        rejestr.WriteInteger("JezykInterfejsu", FJezyk);
+        rejestr.CloseKey();
+    }
+    Application.ProcessMessages();
 }
 // ---- end of shortcuts and registry ----

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "texts/untInstalTeksty.h"
@@ -29,6 +30,8 @@ public:
     bool SprawdzWolneMiejsce();
     bool SprawdzOpcje();
     void WczytajUmowe();
+    // One line of a licence file, in that file's language, inserted at the editor's caret.
+    static void WstawLinieUmowy(TRichEdit& edytor, std::string_view linia, TJezyk jezyk);
 
     // The installation, run on this page's thread; the outcome is left in FSukces and FPrzerwano.
     void Instaluj();
@@ -128,6 +131,9 @@ public:
 
 private:
     TPanel* Strona(int numer);
+    bool Przerwac();
+
+    std::vector<std::uint8_t> FBuforKopii; // the copy's one block buffer, allocated with the first file
 };
 
 extern TfrmMain* frmMain;

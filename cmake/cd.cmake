@@ -1,0 +1,90 @@
+# The product CD (${PROJECT_BINARY_DIR}/cd), the demo driver, and the walk-through test that installs from the CD.
+set(WERB_CD_DIR ${PROJECT_BINARY_DIR}/cd)
+set(WERB_CD_PARTS ${PROJECT_BINARY_DIR}/cd-parts)
+set(WERB_CD_SOURCE ${PROJECT_SOURCE_DIR}/sample/cd)
+
+# Programs of our own on the CD: the uninstaller's stand-in, and the stand-in for the programs the installer
+# writes from its resources (so that a program that came from the CD is told apart from the packed one).
+add_executable(werb_cd_deinstalka WIN32 sample/cd/DeInstalka/DeInstalka.cpp)
+add_executable(werb_cd_stand_in WIN32 sample/cd/StandIn/StandIn.cpp)
+foreach(t werb_cd_deinstalka werb_cd_stand_in)
+  # No debug information on the CD.
+  target_link_options(${t} PRIVATE -municode -s)
+  target_compile_options(${t} PRIVATE ${WARNINGS})
+  set_target_properties(${t} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${WERB_CD_PARTS})
+endforeach()
+
+# The shared system files: Wine's own comctl32.dll (5.81) is new enough already, so the CD's stays out of the
+# system folder; Wine has no comctl32.ocx, so the CD's is copied there.
+werb_version_dll(werb_cd_comctl32_dll OUTPUT comctl32.dll FILE_VERSION "5.82 (Werbfranko CD)"
+  DIRECTORY ${WERB_CD_PARTS}/dll)
+werb_version_dll(werb_cd_comctl32_ocx OUTPUT comctl32.ocx FILE_VERSION "6.0 (Werbfranko CD)"
+  DIRECTORY ${WERB_CD_PARTS}/ocx)
+foreach(t werb_cd_comctl32_dll werb_cd_comctl32_ocx)
+  # Both are named comctl32: keep their import libraries apart.
+  set_target_properties(${t} PROPERTIES ARCHIVE_OUTPUT_DIRECTORY ${WERB_CD_PARTS}/lib/${t})
+endforeach()
+
+# What the CD holds, one entry a line: kind|name on the CD|argument|source.
+#   copy: a built file; text: UTF-8 source written in a code page with CR LF; tree: a folder copied as it is;
+#   dict: a generated dictionary (argument: its direction); dir: an empty folder.
+set(WERB_CD_ENTRIES
+  "copy|instalator.exe||$<TARGET_FILE:instalator>"
+  "text|autorun.inf|CP1252|${WERB_CD_SOURCE}/autorun.inf"
+  "text|umowapol.txt|CP1250|${WERB_CD_SOURCE}/licence/umowapol.txt"
+  "text|umowafr.txt|CP1252|${WERB_CD_SOURCE}/licence/umowafr.txt"
+  "text|umowaang.txt|CP1250|${WERB_CD_SOURCE}/licence/umowaang.txt"
+  "copy|Werbilo.exe||$<TARGET_FILE:werb_cd_stand_in>"
+  "copy|Werbika.exe||$<TARGET_FILE:werb_cd_stand_in>"
+  "copy|slzewfr.exe||$<TARGET_FILE:werb_cd_stand_in>"
+  "copy|slzewpl.exe||$<TARGET_FILE:werb_cd_stand_in>"
+  "copy|DeInstalka.exe||$<TARGET_FILE:werb_cd_deinstalka>"
+  "copy|comctl32.dll||$<TARGET_FILE:werb_cd_comctl32_dll>"
+  "copy|comctl32.ocx||$<TARGET_FILE:werb_cd_comctl32_ocx>"
+  "dict|frpol.sz|fr-pl|"
+  "dict|polfr.sz|pl-fr|"
+  "tree|.||${WERB_CD_SOURCE}/tree"
+  "dir|Przykłady/Własne||"
+)
+list(JOIN WERB_CD_ENTRIES "\n" entries)
+file(GENERATE OUTPUT ${PROJECT_BINARY_DIR}/cd-entries.txt CONTENT "${entries}\n")
+
+find_program(WERB_ICONV iconv REQUIRED)
+file(GLOB_RECURSE WERB_CD_INPUTS CONFIGURE_DEPENDS ${WERB_CD_SOURCE}/tree/* ${WERB_CD_SOURCE}/licence/*)
+add_custom_command(
+  OUTPUT ${PROJECT_BINARY_DIR}/cd.stamp
+  COMMAND ${CMAKE_COMMAND} -DENTRIES=${PROJECT_BINARY_DIR}/cd-entries.txt -DCD=${WERB_CD_DIR}
+          -DICONV=${WERB_ICONV} -P ${PROJECT_SOURCE_DIR}/cmake/cd-assemble.cmake
+  COMMAND ${CMAKE_COMMAND} -E touch ${PROJECT_BINARY_DIR}/cd.stamp
+  DEPENDS ${PROJECT_BINARY_DIR}/cd-entries.txt ${PROJECT_SOURCE_DIR}/cmake/cd-assemble.cmake
+          ${WERB_CD_SOURCE}/autorun.inf ${WERB_CD_INPUTS}
+          instalator werb_cd_stand_in werb_cd_deinstalka werb_cd_comctl32_dll werb_cd_comctl32_ocx
+  COMMENT "Assembling the product CD in ${WERB_CD_DIR}"
+  VERBATIM)
+add_custom_target(werb_cd ALL DEPENDS ${PROJECT_BINARY_DIR}/cd.stamp)
+
+# The demo's user: finds the installer's windows, presses their buttons, and reports what was installed.
+add_executable(demo_driver
+  tools/demo-driver/driver.cpp
+  tools/demo-driver/Desktop.cpp
+  tools/demo-driver/Checks.cpp
+  tools/demo-driver/Walk.cpp
+  tools/demo-driver/Report.cpp
+)
+target_link_options(demo_driver PRIVATE -municode)
+target_link_libraries(demo_driver PRIVATE werb_install version ole32 uuid shell32 user32)
+target_compile_options(demo_driver PRIVATE ${WARNINGS})
+set_target_properties(demo_driver PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR})
+
+# The walk-through from the relaunch on, in a fresh prefix of its own, with its report checked. The features
+# listed here must pass; the others are reported as "not yet". Add each as it lands:
+#   licence copy builtin system shortcuts registry success
+if(NOT DEFINED WERB_DEMO_FEATURES)
+  set(WERB_DEMO_FEATURES "")
+endif()
+foreach(lang pl fr)
+  add_test(NAME test_demo_${lang}
+    COMMAND ${PROJECT_SOURCE_DIR}/scripts/demo --headless --lang ${lang} --build ${PROJECT_BINARY_DIR}
+            --out ${PROJECT_BINARY_DIR}/demo-${lang} --expect "${WERB_DEMO_FEATURES}")
+  set_tests_properties(test_demo_${lang} PROPERTIES TIMEOUT 900 RESOURCE_LOCK werb_demo)
+endforeach()
