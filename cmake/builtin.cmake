@@ -45,6 +45,9 @@ foreach(row "Werbika;WERBIKAPL" "Werbilo;WERBILOFR" "SlZewFr;SLZEWFRPL" "SlZewPl
     add_executable(sample_${name} WIN32 ${PROJECT_SOURCE_DIR}/sample/programs/Program.cpp)
     target_compile_definitions(sample_${name} PRIVATE WERB_PROGRAM_NAME="${name}.exe")
     if(name STREQUAL "Werbika")
+      # It shows where it was installed: the settings, decoded as the product's programs do.
+      target_sources(sample_${name} PRIVATE ${PROJECT_SOURCE_DIR}/src/install/TKod.cpp)
+      target_include_directories(sample_${name} PRIVATE ${PROJECT_SOURCE_DIR}/src)
       target_compile_definitions(sample_${name} PRIVATE WERB_SHOWS_SETTINGS)
     endif()
     target_link_options(sample_${name} PRIVATE -municode -s)

@@ -2,6 +2,11 @@
 #include <windows.h>
 
 #include <cwchar>
+#include <string>
+
+#ifdef WERB_SHOWS_SETTINGS
+#include "install/TKod.h"
+#endif
 
 #ifndef WERB_PROGRAM_NAME
 #error "WERB_PROGRAM_NAME names the program"
@@ -15,6 +20,20 @@ constexpr wchar_t kProgram[] = WERB_WIDE(WERB_PROGRAM_NAME);
 constexpr wchar_t kSettingsKey[] = L"SOFTWARE\\Zorvane\\Werbtron";
 
 #ifdef WERB_SHOWS_SETTINGS
+// A value in the settings code, decoded; empty when it is not coded (or codes an empty text).
+std::wstring Decoded(const wchar_t* value)
+{
+    char utf8[2048];
+    const int n = WideCharToMultiByte(CP_UTF8, 0, value, -1, utf8, sizeof utf8, nullptr, nullptr);
+    if (n <= 1) return {};
+    const TOdkodowane d = DekodujWartosc(std::string_view(utf8, static_cast<size_t>(n - 1)), 1, kFlagaUstawien,
+                                          kPoziomUstawien);
+    if (d.Wynik != TWynikKodu::wkDobrze || d.Tekst.empty()) return {};
+    wchar_t wide[2048];
+    const int m = MultiByteToWideChar(CP_UTF8, 0, d.Tekst.data(), static_cast<int>(d.Tekst.size()), wide, 2047);
+    return std::wstring(wide, m > 0 ? static_cast<size_t>(m) : 0);
+}
+
 // Appends "name = value" lines of the string and number values of one key; bounded by the text's size.
 void AppendValues(HKEY root, const wchar_t* rootName, wchar_t* text, size_t size)
 {
@@ -31,8 +50,13 @@ void AppendValues(HKEY root, const wchar_t* rootName, wchar_t* text, size_t size
         if (r != ERROR_SUCCESS) continue;
         data[dataSize] = data[dataSize + 1] = 0;
         int n = 0;
-        if (type == REG_SZ || type == REG_EXPAND_SZ)
-            n = std::swprintf(text + used, size - used, L"  %ls = %ls\n", name, reinterpret_cast<wchar_t*>(data));
+        if (type == REG_SZ || type == REG_EXPAND_SZ) {
+            const wchar_t* value = reinterpret_cast<wchar_t*>(data);
+            const std::wstring decoded = Decoded(value);
+            n = decoded.empty()
+                    ? std::swprintf(text + used, size - used, L"  %ls = %ls\n", name, value)
+                    : std::swprintf(text + used, size - used, L"  %ls = %ls (%ls)\n", name, decoded.c_str(), value);
+        }
         else if (type == REG_DWORD && dataSize >= 4)
             n = std::swprintf(text + used, size - used, L"  %ls = %lu\n", name, *reinterpret_cast<DWORD*>(data));
         if (n > 0) used += static_cast<size_t>(n);
