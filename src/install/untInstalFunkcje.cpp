@@ -624,7 +624,35 @@ bool WersjaPlikuCoNajmniej(std::string_view sciezka, int major, int minor)
     return instMajor > major || (instMajor == major && instMinor >= minor);
 }
 
-bool InstalujPlikSystemowy(std::string_view nazwa, std::string_view zrodlo, int major, int minor)
+std::string OdlozNaBok(std::string_view plik)
+{
+    const std::wstring sciezka = Widen(plik);
+    const DWORD a = GetFileAttributesW(sciezka.c_str());
+    if (a == INVALID_FILE_ATTRIBUTES || (a & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))) return {};
+    for (int n = 1; n < 100; ++n) {
+        const std::string kopia = std::string(plik) + ".werb-old" + (n > 1 ? std::to_string(n) : "");
+        // A rename within the folder: nothing is copied, and it works on a program that is running.
+        if (MoveFileExW(sciezka.c_str(), Widen(kopia).c_str(), 0)) return kopia;
+        if (GetLastError() != ERROR_ALREADY_EXISTS && GetLastError() != ERROR_FILE_EXISTS) return {};
+    }
+    return {};
+}
+
+void PrzywrocOdlozony(std::string_view plik, std::string_view kopia)
+{
+    const std::wstring sciezka = Widen(plik);
+    DeleteFileW(sciezka.c_str());
+    MoveFileExW(Widen(kopia).c_str(), sciezka.c_str(), MOVEFILE_REPLACE_EXISTING);
+}
+
+void UsunOdlozony(std::string_view kopia)
+{
+    const std::wstring sciezka = Widen(kopia);
+    if (!DeleteFileW(sciezka.c_str())) MoveFileExW(sciezka.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+}
+
+bool InstalujPlikSystemowy(std::string_view nazwa, std::string_view zrodlo, int major, int minor,
+                           std::vector<TZmianaPliku>* zmiany)
 {
     wchar_t bufor[MAX_PATH + 1] = {};
     const UINT n = GetSystemDirectoryW(bufor, MAX_PATH + 1);
@@ -637,7 +665,19 @@ bool InstalujPlikSystemowy(std::string_view nazwa, std::string_view zrodlo, int 
         if (ChronionyPrzezSystem(systemowy)) return true;
         if (WersjaPlikuCoNajmniej(Narrow(systemowy), major, minor)) return true;
     }
-    return CopyFileW(Widen(std::string(zrodlo) + std::string(nazwa)).c_str(), systemowy.c_str(), FALSE) != 0;
+    const std::wstring zrodlowy = Widen(std::string(zrodlo) + std::string(nazwa));
+    // Without a source there is nothing to install: the installed file stays where it is.
+    if (GetFileAttributesW(zrodlowy.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
+    const std::string plik = Narrow(systemowy);
+    const bool istnial = GetFileAttributesW(systemowy.c_str()) != INVALID_FILE_ATTRIBUTES;
+    const std::string kopia = zmiany && istnial ? OdlozNaBok(plik) : std::string();
+    if (!CopyFileW(zrodlowy.c_str(), systemowy.c_str(), FALSE)) {
+        if (!kopia.empty()) PrzywrocOdlozony(plik, kopia);
+        return false;
+    }
+    // A file replaced in place (no backup could be made) cannot be undone: it is not reported.
+    if (zmiany && (!istnial || !kopia.empty())) zmiany->push_back({plik, kopia});
+    return true;
 }
 
 // ---- end of file copy and system files ----

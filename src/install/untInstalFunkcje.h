@@ -87,6 +87,22 @@ inline constexpr std::size_t kRozmiarBuforaKopii = 32768;
 void KopiujPlikBlokami(std::string_view zrodlo, std::string_view cel, std::span<std::uint8_t> bufor,
                        const std::function<void(std::uint32_t)>& poBloku);
 
+// A file the installation is about to replace is moved aside first, so that a roll-back can put it back:
+// a second installation over a first must not lose the first when it is cancelled.
+// Returns the backup's path, or "" when there is nothing to keep (no file, or a read-only one, which the
+// write that follows refuses).
+std::string OdlozNaBok(std::string_view plik);
+// Roll-back: the new file goes, the backup takes its place again.
+void PrzywrocOdlozony(std::string_view plik, std::string_view kopia);
+// The installation ended: the backup goes (at the next restart when it is in use, as a system file may be).
+void UsunOdlozony(std::string_view kopia);
+
+// A change of a file outside the target folder: the file, and its backup ("" when the file is new).
+struct TZmianaPliku {
+    std::string Plik;
+    std::string Kopia;
+};
+
 // A shared file of the system folder that the installation updates when the installed one is older.
 struct TPlikSystemowy {
     const char* Nazwa;
@@ -101,7 +117,9 @@ bool WersjaPlikuCoNajmniej(std::string_view sciezka, int major, int minor);
 
 // Copies zrodlo (with trailing backslash) + nazwa into the system folder unless the file there is new enough
 // or protected by the system. True when the system folder then holds a usable copy (or there is none).
-bool InstalujPlikSystemowy(std::string_view nazwa, std::string_view zrodlo, int major, int minor);
+// A file it replaces is moved aside and, like a file it creates, reported through zmiana when given.
+bool InstalujPlikSystemowy(std::string_view nazwa, std::string_view zrodlo, int major, int minor,
+                           std::vector<TZmianaPliku>* zmiany = nullptr);
 
 // Drive number of a path: 0 for an empty path, else its first character in upper case minus 64 (D: gives 4).
 int NumerDysku(std::string_view sciezka);

@@ -181,6 +181,8 @@ void TfrmMain::FormCreate()
     FSukces = FInstalacjaTrwa = FPrzerwij = FPrzerwano = false;
     FUtworzoneKatalogi.clear();
     FSkopiowanePliki.clear();
+    FKopieZapasowe.clear();
+    FZmianySystemowe.clear();
     UstawFlageInstalacji(NumerProduktu, true);
 }
 
@@ -494,10 +496,35 @@ void TfrmMain::Instaluj()
         blad = true;
     }
     btnZamknij.SetEnabled(false);
+    ZakonczZmiany();
     GaugePostep.SetProgress(GaugePostep.MaxValue());
     FInstalacjaTrwa = false;
     FSukces = !FPrzerwano && !blad;
     ZmienStrone(+1);
+}
+
+void TfrmMain::ZapiszZachowujac(const std::string& cel, const std::function<void()>& zapisz)
+{
+    const std::string kopia = OdlozNaBok(cel);
+    try {
+        zapisz();
+    } catch (...) {
+        // The file that failed is not recorded: what it replaced comes back instead of a partial copy.
+        if (!kopia.empty()) PrzywrocOdlozony(cel, kopia);
+        throw;
+    }
+    if (!kopia.empty()) FKopieZapasowe[cel] = kopia;
+    FSkopiowanePliki.push_back(cel);
+}
+
+void TfrmMain::ZakonczZmiany()
+{
+    // Kept until now only for a roll-back; after one nothing is left here.
+    for (const auto& [plik, kopia] : FKopieZapasowe) UsunOdlozony(kopia);
+    for (const TZmianaPliku& z : FZmianySystemowe)
+        if (!z.Kopia.empty()) UsunOdlozony(z.Kopia);
+    FKopieZapasowe.clear();
+    FZmianySystemowe.clear();
 }
 
 bool TfrmMain::Przerwac()
@@ -530,7 +557,7 @@ void TfrmMain::KopiujPliki()
 
     for (const TPlikSystemowy& plik : kPlikiSystemowe) {
         // A shared file that cannot be updated does not fail the installation.
-        InstalujPlikSystemowy(plik.Nazwa, FKatalogZrodlowy, plik.Major, plik.Minor);
+        InstalujPlikSystemowy(plik.Nazwa, FKatalogZrodlowy, plik.Major, plik.Minor, &FZmianySystemowe);
         Application.ProcessMessages();
         if (Przerwac()) return;
     }
@@ -554,12 +581,29 @@ bool TfrmMain::SprawdzPrzerwanie()
     lblInstalacjaOpis.SetCaption(PobierzTekst(FJezyk, txtCancelledDeleting));
     GaugePostep.SetMinValue(0);
     GaugePostep.SetProgress(0);
-    GaugePostep.SetMaxValue(static_cast<int>(FUtworzoneKatalogi.size() + FSkopiowanePliki.size()));
+    GaugePostep.SetMaxValue(
+        static_cast<int>(FUtworzoneKatalogi.size() + FSkopiowanePliki.size() + FZmianySystemowe.size()));
     Application.ProcessMessages();
-    // Newest first: each file and folder goes in the reverse order of its recording, inner folders first.
-    // A failure leaves that one item behind; a folder that still holds anything stays.
+    // Newest first: each file and folder goes in the reverse order of its recording, inner folders first;
+    // a file that replaced another gives its place back. A failure leaves that one item behind; a folder that
+    // still holds anything stays.
+    while (!FZmianySystemowe.empty()) {
+        const TZmianaPliku& z = FZmianySystemowe.back();
+        if (z.Kopia.empty()) DeleteFileW(Widen(z.Plik).c_str());
+        else PrzywrocOdlozony(z.Plik, z.Kopia);
+        FZmianySystemowe.pop_back();
+        GaugePostep.SetProgress(GaugePostep.Progress() + 1);
+        Application.ProcessMessages();
+    }
     while (!FSkopiowanePliki.empty()) {
-        DeleteFileW(Widen(FSkopiowanePliki.back()).c_str());
+        const std::string& plik = FSkopiowanePliki.back();
+        const auto kopia = FKopieZapasowe.find(plik);
+        if (kopia == FKopieZapasowe.end()) {
+            DeleteFileW(Widen(plik).c_str());
+        } else {
+            PrzywrocOdlozony(plik, kopia->second);
+            FKopieZapasowe.erase(kopia);
+        }
         FSkopiowanePliki.pop_back();
         GaugePostep.SetProgress(GaugePostep.Progress() + 1);
         Application.ProcessMessages();
@@ -592,8 +636,7 @@ void TfrmMain::KopiujKatalog(const std::string& zrodlo, const std::string& cel, 
             if (CreateDirectoryW(Widen(docelowy).c_str(), nullptr)) FUtworzoneKatalogi.push_back(docelowy);
             if (KatalogIstnieje(docelowy)) KopiujKatalog(zrodlowy, docelowy, wykluczenia);
         } else {
-            KopiujPlik(zrodlowy, docelowy);
-            FSkopiowanePliki.push_back(docelowy);
+            ZapiszZachowujac(docelowy, [&] { KopiujPlik(zrodlowy, docelowy); });
         }
         GaugePostep.SetProgress(Gauge32(FSkopiowanoBajtow));
         Application.ProcessMessages();
@@ -619,8 +662,7 @@ void TfrmMain::InstalujProgramGlowny()
     lblPlikZ.SetCaption(Format(PobierzTekst(FJezyk, txtFromPath), {FKatalogZrodlowy}));
     lblPlikDo.SetCaption(Format(PobierzTekst(FJezyk, txtToPath), {cel}));
     Application.ProcessMessages();
-    WriteMainProgramFile(cel);
-    FSkopiowanePliki.push_back(cel);
+    ZapiszZachowujac(cel, [&] { WriteMainProgramFile(cel); });
     Application.ProcessMessages();
     if (!FPrzerwano) SprawdzPrzerwanie();
 }

@@ -2,10 +2,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "install/untInstalFunkcje.h"
 #include "texts/untInstalTeksty.h"
 #include "ui/ComCtrls.h"
 #include "ui/ExtCtrls.h"
@@ -128,10 +131,17 @@ public:
     std::int64_t FSkopiowanoBajtow = 0;
     std::vector<std::string> FUtworzoneKatalogi;
     std::vector<std::string> FSkopiowanePliki;
+    // Files of the target folder that the installation replaced: file -> its backup, until the run ends.
+    std::map<std::string, std::string> FKopieZapasowe;
+    // System files the installation created or replaced, in order.
+    std::vector<TZmianaPliku> FZmianySystemowe;
 
 private:
     TPanel* Strona(int numer);
     bool Przerwac();
+    // Writes a file of the target folder through zapisz, keeping what it replaces until the run ends.
+    void ZapiszZachowujac(const std::string& cel, const std::function<void()>& zapisz);
+    void ZakonczZmiany();
 
     std::vector<std::uint8_t> FBuforKopii; // the copy's one block buffer, allocated with the first file
 };

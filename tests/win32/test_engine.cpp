@@ -289,6 +289,74 @@ TEST_F(EngineTest, CloseAnsweredYesRollsBackWhatWasRecordedAndKeepsWhatWasThere)
     EXPECT_FALSE(InstallationLeftTraces());
 }
 
+// The names of a folder's entries with their sizes: what a run may not change outside its target.
+static std::vector<std::pair<std::wstring, std::uint64_t>> Listing(const std::wstring& folder)
+{
+    std::vector<std::pair<std::wstring, std::uint64_t>> entries;
+    WIN32_FIND_DATAW d{};
+    const FindHandle h(FindFirstFileW((folder + L"\\*").c_str(), &d));
+    if (!h) return entries;
+    do {
+        entries.push_back({d.cFileName, (static_cast<std::uint64_t>(d.nFileSizeHigh) << 32) | d.nFileSizeLow});
+    } while (FindNextFileW(h.Get(), &d));
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
+TEST_F(EngineTest, ConfirmedCancelAtEveryCheckPointLeavesNothingBehind)
+{
+    wchar_t system[MAX_PATH + 1] = {};
+    GetSystemDirectoryW(system, MAX_PATH + 1);
+    const auto systemBefore = Listing(system);
+    // A full run asks at 11 check points (see the declined run above); cancel at each in turn.
+    for (int k = 1; k <= 11; ++k) {
+        SCOPED_TRACE("cancelled at check point " + std::to_string(k));
+        if (k > 1) {
+            WizardTest::TearDown();
+            WizardTest::SetUp();
+            FQuestions = 0;
+        }
+        AnswerEveryCancelQuestion([k](int n) { return n == k; });
+        InstallPressingClose();
+        ASSERT_FALSE(HasFatalFailure());
+        EXPECT_EQ(FQuestions, k);
+        EXPECT_EQ(EndText(), Text(txtDoneAborted));
+        EXPECT_FALSE(Exists(FTarget)) << "the target folder the run created is gone with everything in it";
+        for (const std::string& f : FFilesAtYes) EXPECT_FALSE(Exists(Widen(f))) << f;
+        EXPECT_TRUE(Listing(system) == systemBefore) << "the system folder changed";
+        EXPECT_FALSE(InstallationLeftTraces());
+    }
+}
+
+TEST_F(EngineTest, ASecondInstallationCancelledGivesTheFirstBackAndOneThatSucceedsLeavesNoBackups)
+{
+    MakeFolder(FTarget);
+    MakeFolder(Target(L"Dane"));
+    ASSERT_TRUE(WriteBytes(Target(L"Dane\\a.txt"), "the first installation's"));
+    ASSERT_TRUE(WriteBytes(Target(L"Werbika.exe"), "the first program"));
+    // Cancelled right after the main program was written: both replaced files were recorded by then.
+    AnswerEveryCancelQuestion([](int n) { return n == 8; });
+    InstallPressingClose();
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_EQ(EndText(), Text(txtDoneAborted));
+    EXPECT_EQ(ReadBytes(Target(L"Dane\\a.txt")), std::string("the first installation's"));
+    EXPECT_EQ(ReadBytes(Target(L"Werbika.exe")), std::string("the first program"));
+    EXPECT_FALSE(Exists(Target(L"Dane\\Pod"))) << "a folder the second run made";
+    EXPECT_FALSE(Exists(Target(L"Dane\\a.txt.werb-old")));
+    EXPECT_FALSE(Exists(Target(L"Werbika.exe.werb-old")));
+
+    WizardTest::TearDown();
+    WizardTest::SetUp();
+    Install();
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_EQ(EndText(), Text(txtDoneOk));
+    EXPECT_TRUE(ReadBytes(Target(L"Dane\\a.txt")) == ReadBytes(CdFolder() + L"Dane\\a.txt"));
+    for (const auto& [name, size] : Listing(FTarget))
+        EXPECT_EQ(name.find(L".werb-old"), std::wstring::npos) << Narrow(name) << " left behind";
+    for (const auto& [name, size] : Listing(Target(L"Dane")))
+        EXPECT_EQ(name.find(L".werb-old"), std::wstring::npos) << Narrow(name) << " left behind";
+}
+
 TEST_F(EngineTest, AnUnreadableCdFileFailsTheRunAndKeepsWhatWasCopied)
 {
     // Once a file has been copied, a CD file still to come is opened elsewhere without sharing: the installer
