@@ -3,16 +3,13 @@ set(WERB_CD_DIR ${PROJECT_BINARY_DIR}/cd)
 set(WERB_CD_PARTS ${PROJECT_BINARY_DIR}/cd-parts)
 set(WERB_CD_SOURCE ${PROJECT_SOURCE_DIR}/sample/cd)
 
-# Programs of our own on the CD: the uninstaller's stand-in, and the stand-in for the programs the installer
-# writes from its resources (so that a program that came from the CD is told apart from the packed one).
-add_executable(werb_cd_deinstalka WIN32 sample/cd/DeInstalka/DeInstalka.cpp)
+# The stand-in for the programs the installer writes from its resources (so that a program that came from the
+# CD is told apart from the packed one). The uninstaller on the CD is the real one (cmake/uninstall.cmake).
 add_executable(werb_cd_stand_in WIN32 sample/cd/StandIn/StandIn.cpp)
-foreach(t werb_cd_deinstalka werb_cd_stand_in)
-  # No debug information on the CD.
-  target_link_options(${t} PRIVATE -municode -s)
-  target_compile_options(${t} PRIVATE ${WARNINGS})
-  set_target_properties(${t} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${WERB_CD_PARTS})
-endforeach()
+# No debug information on the CD.
+target_link_options(werb_cd_stand_in PRIVATE -municode -s)
+target_compile_options(werb_cd_stand_in PRIVATE ${WARNINGS})
+set_target_properties(werb_cd_stand_in PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${WERB_CD_PARTS})
 
 # The shared system files: Wine's own comctl32.dll (5.81) is new enough already, so the CD's stays out of the
 # system folder; Wine has no comctl32.ocx, so the CD's is copied there.
@@ -38,7 +35,7 @@ set(WERB_CD_ENTRIES
   "copy|Werbika.exe||$<TARGET_FILE:werb_cd_stand_in>"
   "copy|slzewfr.exe||$<TARGET_FILE:werb_cd_stand_in>"
   "copy|slzewpl.exe||$<TARGET_FILE:werb_cd_stand_in>"
-  "copy|DeInstalka.exe||$<TARGET_FILE:werb_cd_deinstalka>"
+  "copy|DeInstalka.exe||$<TARGET_FILE:deinstalka>"
   "copy|comctl32.dll||$<TARGET_FILE:werb_cd_comctl32_dll>"
   "copy|comctl32.ocx||$<TARGET_FILE:werb_cd_comctl32_ocx>"
   "dict|frpol.sz|fr-pl|"
@@ -58,7 +55,7 @@ add_custom_command(
   COMMAND ${CMAKE_COMMAND} -E touch ${PROJECT_BINARY_DIR}/cd.stamp
   DEPENDS ${PROJECT_BINARY_DIR}/cd-entries.txt ${PROJECT_SOURCE_DIR}/cmake/cd-assemble.cmake
           ${WERB_CD_SOURCE}/autorun.inf ${WERB_CD_INPUTS}
-          instalator werb_cd_stand_in werb_cd_deinstalka werb_cd_comctl32_dll werb_cd_comctl32_ocx
+          instalator werb_cd_stand_in deinstalka werb_cd_comctl32_dll werb_cd_comctl32_ocx
   COMMENT "Assembling the product CD in ${WERB_CD_DIR}"
   VERBATIM)
 add_custom_target(werb_cd ALL DEPENDS ${PROJECT_BINARY_DIR}/cd.stamp)
@@ -70,6 +67,7 @@ add_executable(demo_driver
   tools/demo-driver/Checks.cpp
   tools/demo-driver/Walk.cpp
   tools/demo-driver/Report.cpp
+  tools/demo-driver/Uninstall.cpp
 )
 target_link_options(demo_driver PRIVATE -municode)
 target_link_libraries(demo_driver PRIVATE werb_install version ole32 uuid shell32 user32)
@@ -79,7 +77,7 @@ set_target_properties(demo_driver PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_
 # The walk-through from the relaunch on, in a fresh prefix of its own, with its report checked. Every feature
 # listed here must pass; a tree may narrow the list (-DWERB_DEMO_FEATURES=...) while one is being rebuilt.
 if(NOT DEFINED WERB_DEMO_FEATURES)
-  set(WERB_DEMO_FEATURES "licence copy builtin system shortcuts registry success")
+  set(WERB_DEMO_FEATURES "licence copy builtin system shortcuts registry success uninstall")
 endif()
 foreach(lang pl fr)
   add_test(NAME test_demo_${lang}

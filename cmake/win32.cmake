@@ -71,6 +71,9 @@ add_library(werb_wizard STATIC
 target_link_libraries(werb_wizard PUBLIC werb_ui werb_install werb_builtin)
 target_compile_options(werb_wizard PRIVATE ${WARNINGS})
 target_link_libraries(instalator PRIVATE werb_wizard werb_programs ole32 shell32)
+# The common controls are loaded on first use, from the system folder: imported, they would come with the
+# process and take uxtheme.dll from the program's folder before any of its code runs.
+target_sources(instalator PRIVATE src/app/CommonControls.cpp)
 
 # The wizard and its dialogs in one process; the CD folder and HKCU are shared: run alone.
 werb_win32_test(test_wizard tests/win32/test_wizard.cpp tests/win32/test_dialogs.cpp)
@@ -86,6 +89,7 @@ foreach(row "fr_FR;2" "fr_BE;2" "fr_CA;2" "pl_PL;0" "en_US;0" "de_DE;0")
 endforeach()
 include(cmake/entry.cmake OPTIONAL)
 include(cmake/engine.cmake)
+include(cmake/faults.cmake)
 
 # The options page and the folder browser, on real folders of the prefix.
 foreach(t test_options test_katalog)
@@ -101,3 +105,5 @@ set_tests_properties(test_options_fr_FR PROPERTIES
 # ---- end of the options page block ----
 include(cmake/settings.cmake)
 include(cmake/cd.cmake)
+include(cmake/hostile.cmake)
+include(cmake/uninstall.cmake)

@@ -44,20 +44,34 @@ struct CodecState {
     int TableCount = 0;
     std::size_t BitPosition = 0; // index of the current input byte in A
     int BitsLeft = 8;            // unread bits of that byte, 8 down to 1
-    // Decoding lookups, rebuilt per block; entry = length | value << 8, length 0 = no code.
-    std::vector<std::uint16_t> Lookup;     // indexed by the next 16 bits
-    std::vector<std::uint16_t> FastLookup; // indexed by the next 11 bits; 0 also when the code is longer
+    // Decoding lookups, rebuilt per block: a root table indexed by the next bits, and subtables
+    // for the longer codes. Entry = length | value << 8; 0 = no code.
+    std::vector<std::uint32_t> RootLookup;
+    std::vector<std::uint32_t> SubLookup;
+    std::vector<std::uint8_t> LaneOutput; // the multi-way decoder's speculative lanes
+    int Lanes = 0; // lanes the last code stage kept (1 = serial), for tests and benchmarks
+};
+
+// How the prefix-code stage is decoded; every variant gives the same bytes and results.
+enum class CodeStageVariant : std::uint8_t {
+    Auto,     // multi-way when the block is large enough, serial otherwise
+    Serial,   // one table-driven stream
+    MultiWay, // four interleaved speculative streams whenever the block allows, else serial
 };
 
 // Decodes the stage-1 block that fills A into B; sets Stage1Length.
 CodecResult DecodeCodeStage(CodecState& s);
+CodecResult DecodeCodeStage(CodecState& s, CodeStageVariant variant);
 // Expands the first Stage1Length bytes of B into A (whose size is the capacity); sets OutputCount.
 // A keeps its size; only its first OutputCount bytes are the result.
 CodecResult ExpandLzStage(CodecState& s);
 
-// The callers' whole sequence: load, stage 1, size A to the capacity, stage 2.
+// The callers' whole sequence: stage 1, size A to the capacity, stage 2. Stage 1 reads `data`
+// where it lies instead of a copy in A, which then grows only once for block after block.
 // On Ok the result is the first OutputCount bytes of A.
 CodecResult DecodeBlock(CodecState& s, const std::uint8_t* data, std::size_t size, std::size_t capacity);
+CodecResult DecodeBlock(CodecState& s, const std::uint8_t* data, std::size_t size, std::size_t capacity,
+                        CodeStageVariant variant);
 
 // Capacities of the installer's callers.
 inline constexpr std::size_t kMainProgramCapacity = 2500000;

@@ -89,3 +89,23 @@ bool WriteResourceFile(const ResourceFileEntry& entry, const std::string& path)
     }
     return CloseTarget(file);
 }
+
+std::optional<std::string> ResourceFileBytes(const ResourceFileEntry& entry)
+{
+    if (entry.Kind != 0) return std::nullopt;
+    std::string bytes;
+    CodecState& codec = SharedCodec();
+    for (const char* name : {entry.FirstResource, entry.SecondResource}) {
+        if (!name || !*name) continue;
+        bool found = false;
+        const auto block = Resource(name, found);
+        try {
+            if (!found || DecodeBlock(codec, block.data(), block.size(), kResourceCapacity) != CodecResult::Ok)
+                return std::nullopt;
+            bytes.append(reinterpret_cast<const char*>(codec.A.data()), static_cast<std::size_t>(codec.OutputCount));
+        } catch (const std::bad_alloc&) {
+            return std::nullopt;
+        }
+    }
+    return bytes;
+}

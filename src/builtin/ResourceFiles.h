@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <optional>
 #include <string>
 
 // One file of the product's file table: kind 0 is the concatenation of its decoded resources.
@@ -34,6 +35,10 @@ void WriteMainProgramFile(const std::string& path);
 // Writes one entry of the file table to path by its kind; true when the file was written and closed.
 // A missing resource ends the entry: the file stays as far as written and the result is false.
 bool WriteResourceFile(const ResourceFileEntry& entry, const std::string& path);
+
+// The bytes WriteResourceFile writes for an entry, for telling its file from one it left alone; nothing when a
+// resource is missing or does not decode.
+std::optional<std::string> ResourceFileBytes(const ResourceFileEntry& entry);
 
 // Decodes the named resource at the file table's capacity and appends it to the open file; false when
 // decoding or writing failed. Raises EResourceMissing when the module has no such resource.

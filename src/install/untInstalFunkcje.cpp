@@ -251,8 +251,10 @@ bool UruchomKopie(std::string_view plik, std::string_view nazwaKopii, std::strin
     PROCESS_INFORMATION pi{};
     if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED | IDLE_PRIORITY_CLASS,
                         nullptr, folder.c_str(), &si, &pi)) {
-        // The copy runs and holds its file; only the batch file can go.
+        // The copy runs and holds its file; only the batch file can go. The copy goes at the next restart
+        // (an administrator's right, which the manifest asks for).
         DeleteFileW(batch.c_str());
+        MoveFileExW(copy.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
         return false;
     }
     UniqueHandle process(pi.hProcess);
@@ -261,6 +263,7 @@ bool UruchomKopie(std::string_view plik, std::string_view nazwaKopii, std::strin
     SetThreadPriority(thread.Get(), THREAD_PRIORITY_IDLE);
     if (ResumeThread(thread.Get()) == static_cast<DWORD>(-1)) {
         TerminateProcess(process.Get(), 1);
+        MoveFileExW(copy.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
         return false;
     }
     return true;

@@ -543,8 +543,10 @@ void TRichEdit::TypeChar(wchar_t c)
 TGauge::TGauge(TControl& parent, const TGaugeArgs& a) : TControl(&parent)
 {
     CreateChild(PROGRESS_CLASSW, PBS_SMOOTH, 0, {}, CommonArgs(a), false);
-    SendMessageW(FHandle, PBM_SETRANGE32, static_cast<WPARAM>(a.MinValue), static_cast<LPARAM>(a.MaxValue));
-    SendMessageW(FHandle, PBM_SETPOS, static_cast<WPARAM>(a.Progress), 0);
+    FMin = a.MinValue;
+    FMax = a.MaxValue;
+    SendMessageW(FHandle, PBM_SETRANGE32, static_cast<WPARAM>(FMin), static_cast<LPARAM>(FMax));
+    SetProgress(a.Progress);
 }
 
 TGauge::~TGauge()
@@ -554,30 +556,47 @@ TGauge::~TGauge()
 
 int TGauge::MinValue() const
 {
-    return static_cast<int>(SendMessageW(FHandle, PBM_GETRANGE, TRUE, 0));
+    return FMin;
 }
 
 int TGauge::MaxValue() const
 {
-    return static_cast<int>(SendMessageW(FHandle, PBM_GETRANGE, FALSE, 0));
+    return FMax;
 }
 
 int TGauge::Progress() const
 {
-    return static_cast<int>(SendMessageW(FHandle, PBM_GETPOS, 0, 0));
+    return FProgress;
+}
+
+void TGauge::SetRange(int min, int max)
+{
+    FMin = min;
+    FMax = max;
+    SendMessageW(FHandle, PBM_SETRANGE32, static_cast<WPARAM>(FMin), static_cast<LPARAM>(FMax));
+    FShownStep = -1;
+    SetProgress(FProgress);
 }
 
 void TGauge::SetMinValue(int v)
 {
-    SendMessageW(FHandle, PBM_SETRANGE32, static_cast<WPARAM>(v), static_cast<LPARAM>(MaxValue()));
+    SetRange(v, FMax);
 }
 
 void TGauge::SetMaxValue(int v)
 {
-    SendMessageW(FHandle, PBM_SETRANGE32, static_cast<WPARAM>(MinValue()), static_cast<LPARAM>(v));
+    SetRange(FMin, v);
 }
 
 void TGauge::SetProgress(int v)
 {
-    SendMessageW(FHandle, PBM_SETPOS, static_cast<WPARAM>(v), 0);
+    // The control keeps its position inside the range, and so does Progress().
+    FProgress = FMax > FMin ? std::clamp(v, FMin, FMax) : FMin;
+    // A copy sets the position once per block: the control is told only when the bar would look different
+    // (a 1/4096 step, finer than any bar is wide), because every PBM_SETPOS repaints it.
+    const std::int64_t span = static_cast<std::int64_t>(FMax) - FMin;
+    const std::int64_t step = span > 0 ? (static_cast<std::int64_t>(FProgress) - FMin) * 4096 / span : 0;
+    if (step == FShownStep) return;
+    FShownStep = step;
+    SendMessageW(FHandle, PBM_SETPOS, static_cast<WPARAM>(FProgress), 0);
 }

@@ -5,6 +5,7 @@
 
 #include <commctrl.h>
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -182,4 +183,12 @@ public:
     void SetMinValue(int v);
     void SetMaxValue(int v);
     void SetProgress(int v);
+
+private:
+    void SetRange(int min, int max);
+
+    int FMin = 0;
+    int FMax = 100;
+    int FProgress = 0;
+    std::int64_t FShownStep = -1; // the 1/4096 step of the range the control last showed
 };

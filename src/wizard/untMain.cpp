@@ -11,6 +11,7 @@
 #include "dialogs/untKatalogDodaj.h"
 #include "dialogs/untPytanie.h"
 #include "install/Czcionki.h"
+#include "install/IoError.h"
 #include "install/Produkt.h"
 #include "install/WinHandle.h"
 #include "install/untInstalFunkcje.h"
@@ -490,6 +491,7 @@ void TfrmMain::Instaluj()
         if (!FPrzerwano) {
             UtworzSkroty();
             ZapiszRejestr();
+            ZapiszRekordDeinstalacji();
         }
     } catch (const std::exception&) {
         // Every file error ends the run here; the End page says that it failed.
@@ -624,7 +626,14 @@ void TfrmMain::KopiujKatalog(const std::string& zrodlo, const std::string& cel, 
     // Every entry whatever its attributes: hidden, system and read-only files belong to the product too.
     const FindHandle szukaj(FindFirstFileExW(Widen(zrodlo + "\\*").c_str(), FindExInfoBasic, &wpis,
                                              FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
-    if (!szukaj) return;
+    if (!szukaj) {
+        // A folder that was just listed in its parent and now cannot be read: the disc is gone or damaged.
+        // Copying on would end in success with files missing. The top folder keeps the old rule: nothing.
+        const DWORD blad = GetLastError();
+        if (FGlebokoscKopii > 0 && blad != ERROR_FILE_NOT_FOUND && blad != ERROR_NO_MORE_FILES)
+            throw EInOutError("cannot list " + zrodlo);
+        return;
+    }
     do {
         const std::string nazwa = Narrow(wpis.cFileName);
         // The pseudo-entries are skipped even when a list lacks them: they would loop or climb.
@@ -634,7 +643,16 @@ void TfrmMain::KopiujKatalog(const std::string& zrodlo, const std::string& cel, 
         if (wpis.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             // A folder that was there before is used but not recorded: a roll-back must not remove it.
             if (CreateDirectoryW(Widen(docelowy).c_str(), nullptr)) FUtworzoneKatalogi.push_back(docelowy);
-            if (KatalogIstnieje(docelowy)) KopiujKatalog(zrodlowy, docelowy, wykluczenia);
+            if (KatalogIstnieje(docelowy)) {
+                ++FGlebokoscKopii;
+                try {
+                    KopiujKatalog(zrodlowy, docelowy, wykluczenia);
+                } catch (...) {
+                    --FGlebokoscKopii;
+                    throw;
+                }
+                --FGlebokoscKopii;
+            }
         } else {
             ZapiszZachowujac(docelowy, [&] { KopiujPlik(zrodlowy, docelowy); });
         }
@@ -642,6 +660,8 @@ void TfrmMain::KopiujKatalog(const std::string& zrodlo, const std::string& cel, 
         Application.ProcessMessages();
         if (Przerwac()) return;
     } while (FindNextFileW(szukaj.Get(), &wpis));
+    // The listing broke off: the rest of the folder would be missing from a run that says it succeeded.
+    if (GetLastError() != ERROR_NO_MORE_FILES) throw EInOutError("cannot list " + zrodlo);
 }
 
 void TfrmMain::KopiujPlik(const std::string& zrodlo, const std::string& cel)
@@ -677,6 +697,7 @@ void TfrmMain::InstalujPlikiZZasobow()
 // ---- Licence page; shortcuts and registry, the last steps of a successful installation ----
 #include "install/Skroty.h"
 #include "install/TKod.h"
+#include "uninstall/untDeinstalFunkcje.h"
 #include "wizard/TekstUmowy.h"
 
 namespace {
@@ -786,12 +807,16 @@ void TfrmMain::UtworzSkroty()
     // Without a target folder the program files would be looked for in the current drive's root.
     if (FKatalogDocelowy.empty()) return;
 
+    // The first step that records for the uninstaller: a record left by an earlier run of this form goes.
+    FRekordDeinstalacji = {};
     const auto utworzWKatalogu = [this](const std::string& katalog, std::uint8_t miejsce) {
         for (const TSkrot& skrot : TabelaSkrotow) {
             if (!(skrot.Flagi & miejsce) || !SkrotPasuje(skrot, NumerProduktu, FJezyk)) continue;
             const std::string cel = FKatalogDocelowy + "\\" + skrot.Plik;
+            const std::string plikSkrotu = katalog + "\\" + skrot.Nazwa + ".lnk";
             // A program left out of the installation gets no link; a link that fails is skipped.
-            if (PlikIstnieje(cel)) UtworzSkrot(cel, katalog + "\\" + skrot.Nazwa + ".lnk", skrot.Nazwa);
+            if (PlikIstnieje(cel) && UtworzSkrot(cel, plikSkrotu, skrot.Nazwa))
+                FRekordDeinstalacji.Skroty.push_back({plikSkrotu});
         }
     };
 
@@ -803,7 +828,11 @@ void TfrmMain::UtworzSkroty()
             const std::string grupa = programy + "\\" + nazwa;
             // Fails when the group exists already, from an earlier installation: its links are overwritten.
             CreateDirectoryW(Widen(grupa).c_str(), nullptr);
-            if (KatalogIstnieje(grupa)) utworzWKatalogu(grupa, kSkrotGrupa);
+            if (KatalogIstnieje(grupa)) {
+                // The product's own group, made now or by an earlier installation: it goes once it is empty.
+                FRekordDeinstalacji.Grupy.push_back(grupa);
+                utworzWKatalogu(grupa, kSkrotGrupa);
+            }
         }
     }
 
@@ -832,29 +861,43 @@ void TfrmMain::ZapiszRejestr()
         {"SlZewnFr", zakodowana("0")},
         {"SlZewnPl", zakodowana("0")},
     };
-    std::string deinstalator = FKatalogDocelowy;
-    if (deinstalator.empty() || deinstalator.back() != '\\') deinstalator += '\\';
-    deinstalator += opis->Deinstalator;
     const std::pair<const char*, std::string> deinstalacja[] = {
         {"DisplayName", FJezyk == JezykProduktu ? opis->TytulJezykaProduktu : opis->TytulInnychJezykow},
-        // Quoted: the path has spaces, and unquoted Windows may run "C:\Program.exe" instead.
-        {"UninstallString", "\"" + deinstalator + "\""},
+        {"UninstallString", PolecenieDeinstalacji(*opis, FKatalogDocelowy)},
     };
-    const std::string kluczDeinstalacji =
-        std::string("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + opis->NazwaDeinstalacji;
+    const std::string kluczDeinstalacji = KluczDeinstalacji(*opis);
 
+    // For the uninstaller, each key as it is opened and each value once written. The product's keys and
+    // their parents below SOFTWARE (the vendor's) belong to the family and go once empty; of the uninstall
+    // entry's parents (the system's list of programs) only those this run creates.
     TRegistry rejestr;
+    TKorzen korzenRekordu = TKorzen::HKCU;
+    const auto otworz = [&](const std::string& klucz, bool rodziny) {
+        const std::vector<std::string> nowe = BrakujaceKlucze(korzenRekordu, klucz);
+        if (!rejestr.OpenKey(klucz, true)) return false;
+        for (auto od = klucz.find('\\', klucz.find('\\') + 1); rodziny && od != std::string::npos;
+             od = klucz.find('\\', od + 1))
+            FRekordDeinstalacji.DodajKlucz(korzenRekordu, klucz.substr(0, od));
+        for (const std::string& k : nowe) FRekordDeinstalacji.DodajKlucz(korzenRekordu, k);
+        FRekordDeinstalacji.DodajKlucz(korzenRekordu, klucz);
+        return true;
+    };
+    const auto zapisz = [&](const std::string& klucz, const char* nazwa, const std::string& wartosc) {
+        rejestr.WriteString(nazwa, wartosc);
+        FRekordDeinstalacji.DodajWartosc(korzenRekordu, klucz, nazwa);
+    };
+
     for (HKEY korzen : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        korzenRekordu = korzen == HKEY_LOCAL_MACHINE ? TKorzen::HKLM : TKorzen::HKCU;
         try {
             rejestr.SetRootKey(korzen);
             rejestr.SetAccess(KEY_ALL_ACCESS);
-            if (rejestr.OpenKey(opis->KluczUstawien, true)) {
-                for (const auto& [nazwa, wartosc] : ustawienia) rejestr.WriteString(nazwa, wartosc);
+            if (otworz(opis->KluczUstawien, true)) {
+                for (const auto& [nazwa, wartosc] : ustawienia) zapisz(opis->KluczUstawien, nazwa, wartosc);
                 rejestr.CloseKey();
             }
-            if ((korzen == HKEY_LOCAL_MACHINE) == SkrotyDlaWszystkich &&
-                rejestr.OpenKey(kluczDeinstalacji, true)) {
-                for (const auto& [nazwa, wartosc] : deinstalacja) rejestr.WriteString(nazwa, wartosc);
+            if ((korzen == HKEY_LOCAL_MACHINE) == SkrotyDlaWszystkich && otworz(kluczDeinstalacji, false)) {
+                for (const auto& [nazwa, wartosc] : deinstalacja) zapisz(kluczDeinstalacji, nazwa, wartosc);
                 rejestr.CloseKey();
             }
         } catch (const ERegistryError&) {
@@ -864,11 +907,45 @@ void TfrmMain::ZapiszRejestr()
 
     // Unguarded: the programs cannot start without their language, so a failure here fails the installation.
     rejestr.SetRootKey(HKEY_CURRENT_USER);
+    korzenRekordu = TKorzen::HKCU;
     for (const char* program : opis->ProgramyUstawien) {
-        if (!rejestr.OpenKey(std::string(opis->KluczProgramow) + "\\" + program, true)) continue;
+        const std::string klucz = std::string(opis->KluczProgramow) + "\\" + program;
+        if (!otworz(klucz, true)) continue;
         rejestr.WriteInteger("JezykInterfejsu", FJezyk);
+        FRekordDeinstalacji.DodajWartosc(TKorzen::HKCU, klucz, "JezykInterfejsu");
         rejestr.CloseKey();
     }
     Application.ProcessMessages();
+}
+
+void TfrmMain::ZapiszRekordDeinstalacji()
+{
+    const TOpisProduktu* opis = OpisProduktu(NumerProduktu);
+    // Without a target folder there is nowhere to put the record, nor anything to name in it.
+    if (!opis || FKatalogDocelowy.empty()) return;
+    TRekordDeinstalacji& rekord = FRekordDeinstalacji;
+    rekord.Katalog = FKatalogDocelowy;
+    rekord.Jezyk = FJezyk;
+
+    rekord.Pliki.clear();
+    const auto dodajPlik = [&rekord](const std::string& sciezka) {
+        for (const TPlikRekordu& p : rekord.Pliki)
+            if (TenSamTekst(p.Sciezka, sciezka)) return;
+        rekord.Pliki.push_back({sciezka});
+    };
+    for (const std::string& plik : FSkopiowanePliki) dodajPlik(plik);
+    // The file table's step records nothing and skips silently: a file there is its own only when it holds
+    // what the step writes (a read-only file of an earlier installation, say, it left alone).
+    for (const ResourceFileEntry& e : kResourceFiles) {
+        const std::string sciezka = FKatalogDocelowy + "\\" + e.TargetName;
+        const std::optional<std::string> zapisane = ResourceFileBytes(e);
+        if (zapisane && CzytajPlik(sciezka) == zapisane) dodajPlik(sciezka);
+    }
+    rekord.Katalogi = FUtworzoneKatalogi;
+    // The installation flag of the create handler is this installer's too.
+    rekord.DodajWartosc(TKorzen::HKCU, opis->KluczUstawien, "InstallationInProgress");
+
+    // Silent, as the other last steps: without a record the uninstaller says so and removes nothing.
+    ZapiszPlikRekordu(FKatalogDocelowy + "\\" + kPlikRekordu, rekord);
 }
 // ---- end of shortcuts and registry ----

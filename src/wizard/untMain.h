@@ -14,6 +14,7 @@
 #include "ui/ExtCtrls.h"
 #include "ui/Forms.h"
 #include "ui/StdCtrls.h"
+#include "uninstall/RekordDeinstalacji.h"
 
 inline constexpr int kLiczbaStron = 5;
 enum TStrona : int { stWstep = 1, stUmowa = 2, stOpcje = 3, stInstalacja = 4, stKoniec = 5 };
@@ -46,6 +47,8 @@ public:
     void InstalujPlikiZZasobow();
     void UtworzSkroty();
     void ZapiszRejestr();
+    // The record of what a successful run put on the system, for the uninstaller, beside the installed files.
+    void ZapiszRekordDeinstalacji();
 
     void FormCreate();
     void FormShow();
@@ -131,6 +134,8 @@ public:
     std::int64_t FSkopiowanoBajtow = 0;
     std::vector<std::string> FUtworzoneKatalogi;
     std::vector<std::string> FSkopiowanePliki;
+    // What the shortcuts and the registry steps made, as they make it; the files and folders join at the end.
+    TRekordDeinstalacji FRekordDeinstalacji;
     // Files of the target folder that the installation replaced: file -> its backup, until the run ends.
     std::map<std::string, std::string> FKopieZapasowe;
     // System files the installation created or replaced, in order.
@@ -143,6 +148,7 @@ private:
     void ZapiszZachowujac(const std::string& cel, const std::function<void()>& zapisz);
     void ZakonczZmiany();
 
+    int FGlebokoscKopii = 0;               // folders below the copy's top one, while it runs
     std::vector<std::uint8_t> FBuforKopii; // the copy's one block buffer, allocated with the first file
 };
 

@@ -1,5 +1,7 @@
 // Tests of the block decoder: hand-made blocks, edge cases, and one crafted bad block per failure.
 #include "builtin/BlockCodec.h"
+#include "portable/CodecTestBlocks.h"
+#include "portable/ReferenceDecoder.h"
 
 #include <gtest/gtest.h>
 
@@ -12,65 +14,7 @@
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-// Bits written most significant first, the way blocks are read; the last byte is zero-padded.
-struct BitString {
-    Bytes Data;
-    std::size_t Count = 0;
-    BitString& Put(std::uint32_t value, int count) {
-        while (count--) {
-            if (Count % 8 == 0) Data.push_back(0);
-            if ((value >> count) & 1) Data.back() |= static_cast<std::uint8_t>(0x80 >> (Count % 8));
-            ++Count;
-        }
-        return *this;
-    }
-    BitString& Put(std::string_view bits) { // "0110 1": spaces are for the reader
-        for (char c : bits)
-            if (c != ' ') Put(c == '1', 1);
-        return *this;
-    }
-};
-
-struct Code { // one row of a code table
-    std::uint8_t Value;
-    int Length; // 1..16
-    std::uint16_t Bits;
-};
-
-// The code table of `codes` (any order), aligned to a byte.
-BitString Table(const std::vector<Code>& codes) {
-    BitString out;
-    for (int v = 0; v < 256; ++v) {
-        const auto c = std::find_if(codes.begin(), codes.end(), [v](const Code& e) { return e.Value == v; });
-        if (c == codes.end()) out.Put(0, 1);
-        else out.Put(1, 1).Put(c->Length & 15, 4).Put(c->Bits, c->Length);
-    }
-    return out.Put(0, static_cast<int>((8 - out.Count % 8) % 8));
-}
-
-BitString TableAndN(const std::vector<Code>& codes, std::uint32_t n) {
-    BitString out = Table(codes);
-    for (int i = 0; i < 4; ++i) out.Put((n >> (8 * i)) & 0xFF, 8);
-    return out;
-}
-
-// A stage-1 block from its table, N and the data bits as text.
-Bytes Block(const std::vector<Code>& codes, std::uint32_t n, std::string_view dataBits) {
-    return TableAndN(codes, n).Put(dataBits).Data;
-}
-
-// A stage-1 block whose data are `data` coded with `codes`; `bits` receives the block's length in bits.
-Bytes Block(const std::vector<Code>& codes, const Bytes& data, std::size_t* bits = nullptr) {
-    BitString out = TableAndN(codes, static_cast<std::uint32_t>(data.size()));
-    for (std::uint8_t b : data) {
-        const auto c = std::find_if(codes.begin(), codes.end(), [b](const Code& e) { return e.Value == b; });
-        out.Put(c->Bits, c->Length);
-    }
-    if (bits) *bits = out.Count;
-    return out.Data;
-}
+using namespace codec_test;
 
 CodecResult Stage1(CodecState& s, const Bytes& block) {
     s = CodecState{};
@@ -150,60 +94,11 @@ TEST(CodeStage, SortsTheTableByLengthThenByteValue) {
     for (int i = 0; i < 4; ++i) EXPECT_EQ(s.Table[i].Value, order[i]) << "entry " << i;
 }
 
-// The plain decoder, bit by bit with a linear search of the sorted table: the oracle.
-Bytes LinearSearchDecode(const Bytes& a) {
-    std::size_t bit = 0;
-    auto read = [&](unsigned n) {
-        unsigned v = 0;
-        for (; n; --n, ++bit) v = v << 1 | ((a.at(bit / 8) >> (7 - bit % 8)) & 1);
-        return v;
-    };
-    std::vector<CodeEntry> table;
-    for (int v = 0; v < 256; ++v) {
-        if (!read(1)) continue;
-        unsigned l = read(4);
-        if (l == 0) l = 16;
-        const auto code = static_cast<std::uint16_t>(read(l));
-        table.push_back({static_cast<std::uint8_t>(l), code, static_cast<std::uint8_t>(v)});
-    }
-    for (std::size_t pass = 1; pass < table.size(); ++pass)
-        for (std::size_t i = 0; i + 1 < table.size(); ++i)
-            if (table[i].Length > table[i + 1].Length) std::swap(table[i], table[i + 1]);
-    bit = (bit + 7) / 8 * 8;
-    std::uint32_t n = 0;
-    for (int i = 0; i < 4; ++i) n |= read(8) << (8 * i);
-    Bytes out;
-    while (n--) {
-        std::size_t i = 0;
-        unsigned cl = table[0].Length;
-        std::uint16_t v = static_cast<std::uint16_t>(read(cl));
-        while (table.at(i).Code != v)
-            for (++i; table.at(i).Length != cl; ++cl) v = static_cast<std::uint16_t>(v << 1 | read(1));
-        out.push_back(table[i].Value);
-    }
-    return out;
-}
-
 TEST(CodeStage, TableLookupGivesTheBytesOfTheLinearSearch) {
     std::mt19937 rnd(12345);
     for (int round = 0; round < 60; ++round) {
-        // A random prefix code: split random leaves, up to 16 bits deep; odd rounds drop one leaf.
-        std::vector<std::string> leaves = {""};
-        const std::size_t wanted = 2 + rnd() % 200;
-        for (int tries = 0; leaves.size() < wanted && tries < 10000; ++tries) {
-            const std::size_t i = rnd() % leaves.size();
-            if (leaves[i].size() == 16) continue;
-            leaves.push_back(leaves[i] + "1");
-            leaves[i] += "0";
-        }
-        if (round % 2 && leaves.size() > 2) leaves.pop_back();
-        std::vector<int> values(256);
-        for (int v = 0; v < 256; ++v) values[v] = v;
-        std::shuffle(values.begin(), values.end(), rnd);
-        std::vector<Code> codes;
-        for (std::size_t i = 0; i < leaves.size(); ++i)
-            codes.push_back({static_cast<std::uint8_t>(values[i]), static_cast<int>(leaves[i].size()),
-                             static_cast<std::uint16_t>(std::stoul(leaves[i], nullptr, 2))});
+        // A random prefix code up to 16 bits deep; odd rounds leave one leaf unused.
+        const std::vector<Code> codes = RandomCode(rnd, RandomValues(rnd, 2 + rnd() % 199), round % 2);
         Bytes data(1 + rnd() % 3000);
         for (auto& b : data) b = codes[rnd() % codes.size()].Value;
         std::size_t bits = 0;
@@ -212,7 +107,9 @@ TEST(CodeStage, TableLookupGivesTheBytesOfTheLinearSearch) {
         CodecState s;
         ASSERT_EQ(Stage1(s, block), CodecResult::Ok) << "round " << round;
         EXPECT_EQ(s.B, data) << "round " << round;
-        EXPECT_EQ(s.B, LinearSearchDecode(block)) << "round " << round;
+        Bytes linear;
+        ASSERT_TRUE(reference::DecodeCodeStage(block.data(), block.size(), linear)) << "round " << round;
+        EXPECT_EQ(s.B, linear) << "round " << round;
         EXPECT_EQ(s.BitPosition * 8 + 8 - s.BitsLeft, bits) << "round " << round; // right after the last code
     }
 }

@@ -17,6 +17,7 @@
 
 #include "install/WinHandle.h"
 #include "test_files_support.h"
+#include "test_process_support.h"
 #include "ui/Unicode.h"
 
 namespace {
@@ -33,22 +34,6 @@ constexpr int kStartMs = 30000;
 constexpr int kEndMs = 20000;
 
 // ---- files ----
-
-void ForceDelete(const std::wstring& path)
-{
-    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileW(path.c_str());
-}
-
-bool WaitFor(const std::function<bool()>& condition, int milliseconds)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return true;
-}
 
 std::wstring FullPath(const std::wstring& path)
 {
@@ -121,20 +106,6 @@ void SetFlag(DWORD value)
 
 // ---- windows and processes of the installer ----
 
-std::wstring TextOf(HWND w)
-{
-    wchar_t buf[256] = {};
-    const int n = GetWindowTextW(w, buf, 256);
-    return std::wstring(buf, n > 0 ? n : 0);
-}
-
-DWORD ProcessOf(HWND w)
-{
-    DWORD pid = 0;
-    GetWindowThreadProcessId(w, &pid);
-    return pid;
-}
-
 BOOL CALLBACK NoteVisible(HWND w, LPARAM data)
 {
     if (IsWindowVisible(w)) reinterpret_cast<std::vector<HWND>*>(data)->push_back(w);
@@ -199,13 +170,6 @@ void Press(HWND button)
 void PressLater(HWND button)
 {
     EXPECT_TRUE(PostMessageW(button, BM_CLICK, 0, 0));
-}
-
-std::wstring ImageOf(HANDLE process)
-{
-    wchar_t buf[1024] = {};
-    DWORD n = 1024;
-    return QueryFullProcessImageNameW(process, 0, buf, &n) ? std::wstring(buf, n) : std::wstring();
 }
 
 // The command line another process was started with, from its process parameters.

@@ -99,6 +99,24 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD limitMs)
     }
 }
 
+void Screenshot(bool shots, const char* name, HWND window)
+{
+    RECT r{};
+    GetWindowRect(window, &r);
+    Screenshot(shots, name, r);
+}
+
+void Screenshot(bool shots, const char* name, RECT r)
+{
+    if (!shots) return;
+    Print(std::string("@shot ") + name + " " + std::to_string(r.left) + " " + std::to_string(r.top) + " " +
+          std::to_string(r.right - r.left) + " " + std::to_string(r.bottom - r.top));
+    char c = 0;
+    DWORD got = 0;
+    while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), &c, 1, &got, nullptr) && got == 1 && c != '\n') {
+    }
+}
+
 void Click(HWND button)
 {
     PostMessageW(button, BM_CLICK, 0, 0);
@@ -187,6 +205,22 @@ std::optional<std::string> ReadWholeFile(const std::wstring& path)
     CloseHandle(h);
     if (!ok) return std::nullopt;
     return data;
+}
+
+std::string InTemp(std::initializer_list<const wchar_t*> patterns)
+{
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    std::string names;
+    for (const wchar_t* pattern : patterns) {
+        WIN32_FIND_DATAW f{};
+        HANDLE h = FindFirstFileW(Join(temp, pattern).c_str(), &f);
+        if (h == INVALID_HANDLE_VALUE) continue;
+        do names += " " + Narrow(f.cFileName);
+        while (FindNextFileW(h, &f));
+        FindClose(h);
+    }
+    return names;
 }
 
 std::string FileVersionOf(const std::wstring& path)

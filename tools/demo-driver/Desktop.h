@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <vector>
@@ -29,6 +30,11 @@ std::vector<HWND> VisibleChildren(HWND top, const wchar_t* windowClass);
 // test: the limit is minutes).
 bool WaitUntil(const std::function<bool()>& condition, DWORD limitMs = 180000);
 
+// With shots: asks the demo script for a screenshot of the window ("@shot NAME X Y W H" on stdout) and waits
+// for its answer line, so that the window stays as it is until the picture is taken.
+void Screenshot(bool shots, const char* name, RECT area);
+void Screenshot(bool shots, const char* name, HWND window);
+
 // A click that returns at once: the installer may open a modal dialog or run a long step inside it.
 void Click(HWND button);
 // Ticked: the radio or check box shows its check mark.
@@ -48,6 +54,9 @@ std::wstring Join(const std::wstring& folder, const std::wstring& name);
 bool FileExists(const std::wstring& path);
 bool FolderExists(const std::wstring& path);
 std::optional<std::string> ReadWholeFile(const std::wstring& path);
+
+// The names in %TEMP% that match any of the patterns ("instal*.exe"), each after a space; empty when none.
+std::string InTemp(std::initializer_list<const wchar_t*> patterns);
 
 // FileVersion of a file's first translation, UTF-8; empty when it has none.
 std::string FileVersionOf(const std::wstring& path);

@@ -330,17 +330,7 @@ void TReport::Registry()
 void TReport::Leftovers()
 {
     Print("== after the installer ended");
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    std::string left;
-    for (const wchar_t* pattern : {L"instal*.exe", L"delme*.bat"}) {
-        WIN32_FIND_DATAW f{};
-        HANDLE h = FindFirstFileW(Join(temp, pattern).c_str(), &f);
-        if (h == INVALID_HANDLE_VALUE) continue;
-        do left += " " + Narrow(f.cFileName);
-        while (FindNextFileW(h, &f));
-        FindClose(h);
-    }
+    const std::string left = InTemp({L"instal*.exe", L"delme*.bat"});
     FChecks.Check(nullptr, left.empty(),
                   left.empty() ? "%TEMP% holds no instal.exe and no delme.bat" : "left in %TEMP%:" + left);
     const std::optional<DWORD> flag =

@@ -30,6 +30,9 @@ TState StateBefore(TJezyk jezyk);
 
 int Walk(const TDemoArgs& args);
 int Report(const TDemoArgs& args);
+// The uninstallation through the uninstall entry's command line, the uninstaller's question and closing message
+// answered, and a report that the product is gone.
+int Uninstall(const TDemoArgs& args);
 
 bool WriteState(const std::wstring& path, const TState& state);
 TState ReadState(const std::wstring& path);

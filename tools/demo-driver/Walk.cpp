@@ -43,16 +43,7 @@ private:
 
 void TWalk::Shot(const char* name, HWND window)
 {
-    if (!FArgs.Shots) return;
-    // The script answers once the picture is taken; until then the page stays as it is.
-    RECT r{};
-    GetWindowRect(window, &r);
-    Print(std::string("@shot ") + name + " " + std::to_string(r.left) + " " + std::to_string(r.top) + " " +
-          std::to_string(r.right - r.left) + " " + std::to_string(r.bottom - r.top));
-    char c = 0;
-    DWORD got = 0;
-    while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), &c, 1, &got, nullptr) && got == 1 && c != '\n') {
-    }
+    Screenshot(FArgs.Shots, name, window);
 }
 
 HWND TWalk::WaitForForm(const std::string& caption)

@@ -1,5 +1,7 @@
 // The demo's user, a console program under Wine: "walk" goes through the installer's wizard, "report" says
-// what it installed, "before" only notes what the report compares with (when a person does the walking). Exit status 1 when an expected check failed, 2 on a bad command line.
+// what it installed, "uninstall" removes it through the uninstall entry and shows that it is gone, "before"
+// only notes what the report compares with (when a person does the walking). Exit status 1 when an expected
+// check failed, 2 on a bad command line.
 #include <windows.h>
 
 #include <objbase.h>
@@ -14,7 +16,7 @@
 namespace {
 
 const char kUsage[] =
-    "usage: demo_driver walk|report|before --lang pl|fr --state FILE [--shots] [--expect \"FEATURES\"] "
+    "usage: demo_driver walk|report|uninstall|before --lang pl|fr --state FILE [--shots] [--expect \"FEATURES\"] "
     "[--samples FOLDER]";
 
 } // namespace
@@ -101,13 +103,13 @@ int wmain(int argc, wchar_t** argv)
         }
     }
     if (stage == L"before") return WriteState(args.State, StateBefore(args.Jezyk)) ? 0 : 1;
-    if (stage != L"walk" && stage != L"report") {
+    if (stage != L"walk" && stage != L"report" && stage != L"uninstall") {
         Print(kUsage);
         return 2;
     }
     // The report reads shell links through COM.
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    const int result = stage == L"walk" ? Walk(args) : Report(args);
+    const int result = stage == L"walk" ? Walk(args) : stage == L"report" ? Report(args) : Uninstall(args);
     if (SUCCEEDED(com)) CoUninitialize();
     return result;
 }

@@ -1,4 +1,4 @@
-// Encoder of the compressed block format: cost-driven LZ parsing, then a length-limited canonical prefix code.
+// Encoder of the compressed block format: optimal or lazy LZ parsing, then a length-limited canonical prefix code.
 #include "werbpack/Encoder.h"
 
 #include "builtin/BlockCodec.h"
@@ -7,26 +7,30 @@
 #include <array>
 #include <bit>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
+#include <limits>
 #include <queue>
 #include <utility>
 
 namespace {
 
 constexpr int kHashBits = 15;
-constexpr int kMaxChain = 48; // candidates tried per position; a 10-byte match ends the search early
-constexpr int kPasses = 2;    // a second parse, priced by the first one's statistics, gains ~1%; a third nothing
-constexpr std::uint32_t kBit = 16; // costs are in 1/16 bit
+constexpr int kMaxChain = 48;  // candidates tried per position in the best mode
+constexpr int kFastChain = 32; // and in the fast mode
+constexpr int kPasses = 2;     // a second parse, priced by the first one's stream, gains ~2%; a third ~0.1%
+constexpr std::int32_t kBit = 16; // costs are in 1/16 bit
+// The best mode parses in segments of this size: its prices fit 32 bits, its candidate lists stay in memory.
+constexpr std::size_t kSegment = std::size_t{2} << 20;
 
 using Freq = std::array<std::uint64_t, 256>;
 using Lengths = std::array<std::uint8_t, 256>;
 
 // ---- Match finding -------------------------------------------------------------------------
 
-// For each position, the lengths reached while walking nearer to farther candidates, each with
-// the nearest distance that reaches it: length l may use the first entry whose length is >= l.
+// Every candidate of each position of a segment, nearest first, with the length it reaches.
 struct MatchTable {
-    std::vector<std::uint32_t> Start;  // size + 1 offsets into Packed
+    std::vector<std::uint32_t> Start;  // segment length + 1 offsets into Packed
     std::vector<std::uint16_t> Packed; // (length - kMinMatch) << 12 | distance
 };
 
@@ -50,37 +54,47 @@ inline int CommonLength(const std::uint8_t* a, const std::uint8_t* b, int limit)
     return length;
 }
 
-MatchTable FindMatches(const std::uint8_t* data, std::size_t size) {
-    MatchTable t;
-    t.Start.resize(size + 1);
-    t.Packed.reserve(size);
-    std::vector<std::int32_t> head(std::size_t{1} << kHashBits, -1);
-    // The window is 4095 bytes, so a ring of 4096 links holds every chain still in reach.
-    std::array<std::int32_t, 4096> prev;
-    prev.fill(-1);
-    for (std::size_t i = 0; i < size; ++i) {
-        t.Start[i] = static_cast<std::uint32_t>(t.Packed.size());
-        if (size - i < static_cast<std::size_t>(kMinMatch)) continue;
-        const std::uint32_t h = Hash3(data + i);
-        const int limit = static_cast<int>(std::min<std::size_t>(kMaxMatch, size - i));
-        const auto pos = static_cast<std::int32_t>(i);
-        int best = kMinMatch - 1;
-        std::int32_t cand = head[h];
-        for (int depth = kMaxChain; depth > 0 && cand >= 0 && pos - cand <= kMaxDistance; --depth) {
-            const int length = CommonLength(data + cand, data + i, limit);
-            if (length > best) {
-                best = length;
-                t.Packed.push_back(static_cast<std::uint16_t>((length - kMinMatch) << 12 | (pos - cand)));
-                if (length == limit) break;
-            }
-            cand = prev[cand & 4095];
-        }
-        prev[i & 4095] = head[h];
-        head[h] = pos;
+// Hash chains over the whole input, read one segment after the other.
+class MatchFinder {
+public:
+    MatchFinder(const std::uint8_t* data, std::size_t size)
+        : FData(data), FSize(size), FHead(std::size_t{1} << kHashBits, -1) {
+        FPrev.fill(-1);
     }
-    t.Start[size] = static_cast<std::uint32_t>(t.Packed.size());
-    return t;
-}
+
+    // The candidates at [begin, end); begin is the previous call's end. Lengths may run past end.
+    MatchTable Find(std::size_t begin, std::size_t end) {
+        MatchTable t;
+        t.Start.resize(end - begin + 1);
+        t.Packed.reserve(4 * (end - begin));
+        for (std::size_t i = begin; i < end; ++i) {
+            t.Start[i - begin] = static_cast<std::uint32_t>(t.Packed.size());
+            if (FSize - i < static_cast<std::size_t>(kMinMatch)) continue;
+            const std::uint32_t h = Hash3(FData + i);
+            const int limit = static_cast<int>(std::min<std::size_t>(kMaxMatch, FSize - i));
+            const auto pos = static_cast<std::int32_t>(i);
+            // Not only the longest: a farther match may have a distance that codes shorter.
+            std::int32_t cand = FHead[h];
+            for (int depth = kMaxChain; depth > 0 && cand >= 0 && pos - cand <= kMaxDistance; --depth) {
+                const int length = CommonLength(FData + cand, FData + i, limit);
+                if (length >= kMinMatch)
+                    t.Packed.push_back(static_cast<std::uint16_t>((length - kMinMatch) << 12 | (pos - cand)));
+                cand = FPrev[cand & 4095];
+            }
+            FPrev[i & 4095] = FHead[h];
+            FHead[h] = pos;
+        }
+        t.Start[end - begin] = static_cast<std::uint32_t>(t.Packed.size());
+        return t;
+    }
+
+private:
+    const std::uint8_t* FData;
+    std::size_t FSize;
+    std::vector<std::int32_t> FHead;
+    // The window is 4095 bytes, so a ring of 4096 links holds every chain still in reach.
+    std::array<std::int32_t, 4096> FPrev;
+};
 
 // ---- Prefix code ---------------------------------------------------------------------------
 
@@ -165,15 +179,12 @@ private:
 
 // ---- Parsing -------------------------------------------------------------------------------
 
-struct Costs {
-    std::array<std::uint32_t, 256> Byte; // price of a stage-2 byte value in the prefix stage
-    std::uint32_t RunControl;            // price of a literal run's control byte
-};
+// Prices of the stage-2 bytes in the prefix stage, in 1/16 bit.
+using Costs = std::array<std::int32_t, 256>;
 
 Costs FlatCosts() {
     Costs c;
-    c.Byte.fill(8 * kBit);
-    c.RunControl = 8 * kBit;
+    c.fill(8 * kBit);
     return c;
 }
 
@@ -181,89 +192,104 @@ Costs FlatCosts() {
 Costs CostsFrom(const std::vector<std::uint8_t>& stream) {
     Freq freq{};
     for (std::uint8_t b : stream) ++freq[b];
-    const auto total = static_cast<double>(stream.size());
     Costs c;
+    const auto total = static_cast<double>(stream.size());
     for (int v = 0; v < 256; ++v) {
         // An unseen value still costs its table entry and a long code.
         const double bits = freq[v] ? std::max(1.0, -std::log2(freq[v] / total)) : std::min(16.0, std::log2(total) + 2);
-        c.Byte[v] = static_cast<std::uint32_t>(std::lround(bits * kBit));
+        c[v] = static_cast<std::int32_t>(std::lround(bits * kBit));
     }
-    std::uint64_t runs = 0, spent = 0;
-    for (int v = 0x80; v < 0x100; ++v) {
-        runs += freq[v];
-        spent += freq[v] * c.Byte[v];
-    }
-    c.RunControl = runs ? static_cast<std::uint32_t>(spent / runs) : 8 * kBit;
     return c;
 }
 
 // Cheapest split into items by dynamic programming from the end; the buffers serve every pass.
+// rest[j] is the cheapest price of data[j..size), lit[j] the literal price of data[0..j), and
+// key[j] = lit[j] + rest[j], so that a literal run i..j costs its control byte + key[j] - lit[i].
 class Parser {
 public:
     Parser(const std::uint8_t* data, std::size_t size, const MatchTable& matches)
-        : FData(data), FSize(size), FMatches(matches), FKey(size + 1), FLength(size), FDistance(size),
-          FWindow(size + 1) {}
+        : FData(data), FSize(size), FMatches(matches), FKey(size + kMaxLiteralRun + 1), FRest(size + 1),
+          FLit(size + 1), FLength(size), FDistance(size), FWindow(size + 1) {}
 
-    std::vector<std::uint8_t> Parse(const Costs& cost) {
-        // key[j] = literal price of data[0..j) + cheapest price of data[j..size); with it a literal run
-        // from i costs RunControl + key[j] - literal price of data[0..i) for its end j.
-        std::uint64_t prefix = 0; // literal price of data[0..i), walked down with i
-        for (std::size_t j = 0; j < FSize; ++j) prefix += cost.Byte[FData[j]];
-        FKey[FSize] = prefix;
-        // The best end in (i, i + 128] comes from a monotonic queue as i moves down.
+    // `nearest`: only the nearest distance of each length counts, as when every distance costs the same.
+    std::vector<std::uint8_t> Parse(const Costs& cost, bool nearest) {
+        // Control byte price of a run of each length; runs past kShortRun all take the dearest one,
+        // so that the cheapest of them comes from a sliding minimum.
+        std::int32_t run[kMaxLiteralRun + 1];
+        for (int l = 1; l <= kMaxLiteralRun; ++l) run[l] = cost[0x80 | (l - 1)];
+        // Equal run prices (the flat ones) need no run priced apart.
+        const int shortRun = std::equal(run + 2, run + kMaxLiteralRun + 1, run + 1) ? 0 : kShortRun;
+        std::int32_t longRun = 0;
+        for (int l = shortRun + 1; l <= kMaxLiteralRun; ++l) longRun = std::max(longRun, run[l]);
+        for (int l = shortRun + 1; l <= kMaxLiteralRun; ++l) run[l] = longRun;
+        FLit[0] = 0;
+        for (std::size_t j = 0; j < FSize; ++j) FLit[j + 1] = FLit[j] + cost[FData[j]];
+        // Past the end no run may end: an unreachable price.
+        for (std::size_t j = FSize + 1; j < FKey.size(); ++j) FKey[j] = kUnreachable;
+        FRest[FSize] = 0;
+        FKey[FSize] = FLit[FSize];
+        // Ends in [i + shortRun + 1, i + kMaxLiteralRun], cheapest key first.
         std::size_t front = 0, back = 0;
         for (std::size_t i = FSize; i-- > 0;) {
-            prefix -= cost.Byte[FData[i]];
-            const std::size_t j = i + 1;
-            while (back > front && FKey[FWindow[back - 1]] >= FKey[j]) --back;
-            FWindow[back++] = static_cast<std::uint32_t>(j);
-            while (FWindow[front] > i + kMaxLiteralRun) ++front;
-            const std::size_t end = FWindow[front];
-            std::uint64_t best = cost.RunControl + FKey[end] - prefix;
-            FLength[i] = static_cast<std::uint8_t>(end - i);
+            const std::int32_t* const key = FKey.data() + i;
+            std::int32_t bestRun = kUnreachable;
+            if (shortRun)
+                for (int l = 1; l <= kShortRun; ++l) bestRun = std::min(bestRun, run[l] + key[l]);
+            if (const std::size_t j = i + shortRun + 1; j <= FSize) {
+                while (back > front && FKey[FWindow[back - 1]] >= FKey[j]) --back;
+                FWindow[back++] = static_cast<std::uint32_t>(j);
+                while (FWindow[front] > i + kMaxLiteralRun) ++front;
+                bestRun = std::min(bestRun, longRun + FKey[FWindow[front]]);
+            }
+            std::int32_t best = bestRun - FLit[i];
+            FLength[i] = 0;
             FDistance[i] = 0;
 
-            // rest(i + l) = key[i + l] - literal price of data[0..i + l)
             const std::uint32_t first = FMatches.Start[i], last = FMatches.Start[i + 1];
-            std::uint64_t reach = prefix;
-            if (first < last)
-                for (int l = 0; l < kMinMatch - 1; ++l) reach += cost.Byte[FData[i + l]];
-            int l = kMinMatch;
+            const int longest = static_cast<int>(std::min<std::size_t>(kMaxMatch, FSize - i)); // items end in the segment
+            int from = kMinMatch; // with `nearest`, the lengths a nearer candidate did not reach
             for (std::uint32_t m = first; m < last; ++m) {
-                const int upTo = (FMatches.Packed[m] >> 12) + kMinMatch;
+                const int upTo = std::min((FMatches.Packed[m] >> 12) + kMinMatch, longest);
                 const int d = FMatches.Packed[m] & 0x0FFF;
-                const std::uint32_t distanceCost = cost.Byte[d & 0xFF];
-                for (; l <= upTo; ++l) {
-                    reach += cost.Byte[FData[i + l - 1]];
-                    const std::uint64_t c =
-                        cost.Byte[(l - kMinMatch) << 4 | d >> 8] + distanceCost + FKey[i + l] - reach;
+                const std::int32_t distanceCost = cost[d & 0xFF];
+                for (int l = nearest ? from : kMinMatch; l <= upTo; ++l) {
+                    const std::int32_t c = cost[(l - kMinMatch) << 4 | d >> 8] + distanceCost + FRest[i + l];
                     if (c < best) {
                         best = c;
                         FLength[i] = static_cast<std::uint8_t>(l);
                         FDistance[i] = static_cast<std::uint16_t>(d);
                     }
                 }
+                from = std::max(from, upTo + 1);
             }
-            FKey[i] = prefix + best;
+            FRest[i] = best;
+            FKey[i] = FLit[i] + best;
         }
-        return Emit();
+        return Emit(run);
     }
 
 private:
-    std::vector<std::uint8_t> Emit() const {
+    static constexpr int kShortRun = 32; // runs priced by their own control byte
+    static constexpr std::int32_t kUnreachable = std::numeric_limits<std::int32_t>::max() / 2;
+
+    std::vector<std::uint8_t> Emit(const std::int32_t* run) const {
         std::vector<std::uint8_t> out;
         out.reserve(FSize + FSize / kMaxLiteralRun + 16);
         for (std::size_t i = 0; i < FSize;) {
-            const std::size_t l = FLength[i];
             if (FDistance[i] == 0) {
+                // The run length that gave the price: the shortest of the cheapest.
+                std::size_t l = 1;
+                while (run[l] + FKey[i + l] - FLit[i] != FRest[i]) ++l;
                 out.push_back(static_cast<std::uint8_t>(0x80 | (l - 1)));
                 out.insert(out.end(), FData + i, FData + i + l);
+                i += l;
             } else {
+                const std::size_t l = FLength[i];
                 const unsigned d = FDistance[i];
                 out.push_back(static_cast<std::uint8_t>((l - kMinMatch) << 4 | d >> 8));
                 out.push_back(static_cast<std::uint8_t>(d));
+                i += l;
             }
-            i += l;
         }
         return out;
     }
@@ -271,20 +297,116 @@ private:
     const std::uint8_t* FData;
     std::size_t FSize;
     const MatchTable& FMatches;
-    std::vector<std::uint64_t> FKey;
-    std::vector<std::uint8_t> FLength;     // item chosen at a position: match or run length
+    std::vector<std::int32_t> FKey, FRest, FLit;
+    std::vector<std::uint8_t> FLength;     // match chosen at a position
     std::vector<std::uint16_t> FDistance; // 0 for a literal run
-    std::vector<std::uint32_t> FWindow;
+    std::vector<std::uint32_t> FWindow;   // the sliding minimum's queue of run ends
 };
+
+// ---- Lazy parsing --------------------------------------------------------------------------
+
+// Greedy matches, each put off by one byte when the next position has a longer one.
+std::vector<std::uint8_t> LazyParse(const std::uint8_t* data, std::size_t size, int maxChain) {
+    std::vector<std::uint8_t> out;
+    out.reserve(size + size / kMaxLiteralRun + 16);
+    std::vector<std::int32_t> head(std::size_t{1} << kHashBits, -1);
+    std::array<std::int32_t, 4096> prev;
+    prev.fill(-1);
+    auto insert = [&](std::size_t p) {
+        if (size - p < static_cast<std::size_t>(kMinMatch)) return;
+        const std::uint32_t h = Hash3(data + p);
+        prev[p & 4095] = head[h];
+        head[h] = static_cast<std::int32_t>(p);
+    };
+    // Longest match at p among the inserted positions, nearest first; 0 when under kMinMatch.
+    auto search = [&](std::size_t p, int& distance) {
+        if (size - p < static_cast<std::size_t>(kMinMatch)) return 0;
+        const int limit = static_cast<int>(std::min<std::size_t>(kMaxMatch, size - p));
+        const auto pos = static_cast<std::int32_t>(p);
+        int best = kMinMatch - 1;
+        std::int32_t cand = head[Hash3(data + p)];
+        for (int depth = maxChain; depth > 0 && cand >= 0 && pos - cand <= kMaxDistance; --depth) {
+            const int length = CommonLength(data + cand, data + p, limit);
+            if (length > best) {
+                best = length;
+                distance = pos - cand;
+                if (length == limit) break;
+            }
+            cand = prev[cand & 4095];
+        }
+        return best >= kMinMatch ? best : 0;
+    };
+    auto flush = [&](std::size_t from, std::size_t to) {
+        while (from < to) {
+            const std::size_t l = std::min<std::size_t>(kMaxLiteralRun, to - from);
+            out.push_back(static_cast<std::uint8_t>(0x80 | (l - 1)));
+            out.insert(out.end(), data + from, data + from + l);
+            from += l;
+        }
+    };
+    // The match at p; positions come in increasing order, the last one possibly again.
+    std::size_t inserted = 0, lastAsked = SIZE_MAX;
+    int lastLength = 0, lastDistance = 0;
+    auto matchAt = [&](std::size_t p, int& d) {
+        if (p != lastAsked) {
+            while (inserted < p) insert(inserted++);
+            lastLength = search(p, lastDistance);
+            insert(p);
+            inserted = p + 1;
+            lastAsked = p;
+        }
+        d = lastDistance;
+        return lastLength;
+    };
+    std::size_t i = 0, runStart = 0;
+    int distance = 0, length = 0;
+    bool known = false; // length and distance already hold the match at i
+    while (i < size) {
+        if (!known) length = matchAt(i, distance);
+        known = false;
+        if (length == 0) {
+            ++i;
+            continue;
+        }
+        // Put the match off by a byte when a longer one starts there (looking two bytes ahead
+        // as well made the output larger: the deferred literals cost run control bytes).
+        if (length < kMaxMatch && i + 1 < size) {
+            int d1 = 0;
+            const int l1 = matchAt(i + 1, d1);
+            if (l1 > length) {
+                i += 1;
+                length = l1;
+                distance = d1;
+                known = true;
+                continue;
+            }
+        }
+        flush(runStart, i);
+        out.push_back(static_cast<std::uint8_t>((length - kMinMatch) << 4 | distance >> 8));
+        out.push_back(static_cast<std::uint8_t>(distance));
+        i += static_cast<std::size_t>(length);
+        runStart = i;
+    }
+    flush(runStart, size);
+    return out;
+}
 
 } // namespace
 
-std::vector<std::uint8_t> EncodeLzStage(const std::uint8_t* data, std::size_t size) {
+std::vector<std::uint8_t> EncodeLzStage(const std::uint8_t* data, std::size_t size, EncodeMode mode) {
     if (size == 0) return {};
-    const MatchTable matches = FindMatches(data, size);
-    Parser parser(data, size, matches);
-    std::vector<std::uint8_t> stream = parser.Parse(FlatCosts());
-    for (int pass = 1; pass < kPasses; ++pass) stream = parser.Parse(CostsFrom(stream));
+    if (mode == EncodeMode::Fast) return LazyParse(data, size, kFastChain);
+    std::vector<std::uint8_t> stream;
+    MatchFinder finder(data, size);
+    for (std::size_t begin = 0; begin < size; begin += kSegment) {
+        const std::size_t end = std::min(size, begin + kSegment);
+        const MatchTable matches = finder.Find(begin, end);
+        Parser parser(data + begin, end - begin, matches);
+        // With flat prices every distance costs the same, so the first pass takes the nearest.
+        std::vector<std::uint8_t> part = parser.Parse(FlatCosts(), true);
+        for (int pass = 1; pass < kPasses; ++pass) part = parser.Parse(CostsFrom(part), false);
+        stream.insert(stream.end(), part.begin(), part.end());
+    }
     return stream;
 }
 
@@ -312,8 +434,15 @@ std::vector<std::uint8_t> EncodeCodeStage(const std::uint8_t* data, std::size_t 
     return out;
 }
 
-std::vector<std::uint8_t> EncodeBlock(const std::uint8_t* data, std::size_t size) {
+std::vector<std::uint8_t> EncodeBlock(const std::uint8_t* data, std::size_t size, EncodeMode mode) {
     if (size == 0 || size > kMaxEncodeSize) return {};
-    const std::vector<std::uint8_t> stream = EncodeLzStage(data, size);
-    return EncodeCodeStage(stream.data(), stream.size());
+    const std::vector<std::uint8_t> stream = EncodeLzStage(data, size, mode);
+    std::vector<std::uint8_t> block = EncodeCodeStage(stream.data(), stream.size());
+    if (mode == EncodeMode::Best) {
+        // The prices are estimates, so the lazy parse can win on odd data: keep the smaller.
+        const std::vector<std::uint8_t> lazy = EncodeLzStage(data, size, EncodeMode::Fast);
+        std::vector<std::uint8_t> other = EncodeCodeStage(lazy.data(), lazy.size());
+        if (other.size() < block.size()) block.swap(other);
+    }
+    return block;
 }

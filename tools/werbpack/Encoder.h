@@ -10,10 +10,16 @@
 // candidates (at most 8 per byte) in 32 bits.
 inline constexpr std::size_t kMaxEncodeSize = std::size_t{1} << 28;
 
+// How hard the LZ stage looks for the cheapest parse.
+enum class EncodeMode : std::uint8_t {
+    Best, // optimal parse priced by the prefix stage's code lengths; never larger than Fast
+    Fast, // lazy parse with short match chains
+};
+
 // LZ stage: literal runs of 1..128 and matches of 3..10 bytes at distances 1..4095.
-std::vector<std::uint8_t> EncodeLzStage(const std::uint8_t* data, std::size_t size);
+std::vector<std::uint8_t> EncodeLzStage(const std::uint8_t* data, std::size_t size, EncodeMode mode = EncodeMode::Best);
 // Prefix-code stage: code table (1..16-bit codes, at least two byte values), N, coded bits.
 // Returns an empty vector for an empty input, which the format cannot express.
 std::vector<std::uint8_t> EncodeCodeStage(const std::uint8_t* data, std::size_t size);
 // Both stages; size must be 1..kMaxEncodeSize, otherwise the result is empty.
-std::vector<std::uint8_t> EncodeBlock(const std::uint8_t* data, std::size_t size);
+std::vector<std::uint8_t> EncodeBlock(const std::uint8_t* data, std::size_t size, EncodeMode mode = EncodeMode::Best);

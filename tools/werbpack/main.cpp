@@ -26,9 +26,10 @@ using Bytes = std::vector<std::uint8_t>;
 }
 
 int Usage() {
-    std::fputs("usage: werbpack pack [--capacity N] IN OUT    encode IN into the block OUT\n"
-               "       werbpack unpack [--capacity N] IN OUT  decode the block IN into OUT\n"
-               "pack refuses IN larger than N; unpack refuses output larger than N (default 2500000)\n",
+    std::fputs("usage: werbpack pack [--fast] [--capacity N] IN OUT  encode IN into the block OUT\n"
+               "       werbpack unpack [--capacity N] IN OUT         decode the block IN into OUT\n"
+               "pack uses the best (slower) parse unless --fast is given; pack refuses IN larger than N,\n"
+               "unpack refuses output larger than N (default 2500000)\n",
                stderr);
     return 1;
 }
@@ -36,6 +37,7 @@ int Usage() {
 struct Args {
     bool Pack = false;
     bool HasCapacity = false;
+    EncodeMode Mode = EncodeMode::Best;
     std::size_t Capacity = kMainProgramCapacity;
     const char* In = nullptr;
     const char* Out = nullptr;
@@ -66,6 +68,8 @@ int ParseArgs(int argc, char** argv, Args& a) {
             if (!ParseCapacity(argv[++i], a.Capacity))
                 return Fail("bad capacity '%s' (expected 1 to %zu bytes)", argv[i], kMaxEncodeSize);
             a.HasCapacity = true;
+        } else if (arg == "--fast" && a.Pack) {
+            a.Mode = EncodeMode::Fast;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return Fail("unknown option '%s'", argv[i]);
         } else {
@@ -124,7 +128,7 @@ int Pack(const Args& a, const Bytes& input) {
         return Fail("'%s' is %zu bytes, more than the capacity of %zu", a.In, input.size(), a.Capacity);
     if (input.size() > kMaxEncodeSize)
         return Fail("'%s' is %zu bytes, more than the largest block of %zu", a.In, input.size(), kMaxEncodeSize);
-    const Bytes block = EncodeBlock(input.data(), input.size());
+    const Bytes block = EncodeBlock(input.data(), input.size(), a.Mode);
     // Only a block that the installer's decoder turns back into the input is worth writing.
     CodecState& codec = SharedCodec();
     const CodecResult r = DecodeBlock(codec, block.data(), block.size(), input.size());

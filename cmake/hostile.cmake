@@ -1,0 +1,55 @@
+# Hostile neighbours of the installer: DLLs planted next to it, a program where an unquoted path would lead, the
+# temporary folder after many runs; and its built-in programs damaged.
+set(WERB_CANARY_DIR ${PROJECT_BINARY_DIR}/canary)
+
+# Canary DLLs: the DLLs the installer loads by name at run time, the ones Wine's and Windows' system DLLs pull
+# in after them, and the runtime DLLs a MinGW program could look for. The common controls are imported: their
+# canary exports what the installer imports, so that a loader taking it would run its attach.
+set(WERB_CANARY_DLLS version msftedit riched20 uxtheme sfc dwmapi propsys cryptbase userenv profapi wtsapi32
+  secur32 winmm libgcc_s_dw2-1 libstdc++-6 libwinpthread-1 comctl32)
+set(WERB_CANARY_TARGETS "")
+foreach(name ${WERB_CANARY_DLLS})
+  string(MAKE_C_IDENTIFIER ${name} id)
+  set(t werb_canary_${id})
+  if(name STREQUAL "comctl32")
+    add_library(${t} SHARED tests/win32/canary/canary.c tests/win32/canary/comctl32.c)
+    target_link_options(${t} PRIVATE -Wl,--kill-at)
+  else()
+    add_library(${t} SHARED tests/win32/canary/canary.c)
+  endif()
+  set_target_properties(${t} PROPERTIES OUTPUT_NAME ${name} PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${WERB_CANARY_DIR}
+    ARCHIVE_OUTPUT_DIRECTORY ${WERB_CANARY_DIR}/lib/${id})
+  target_compile_options(${t} PRIVATE ${WARNINGS})
+  list(APPEND WERB_CANARY_TARGETS ${t})
+endforeach()
+add_executable(werb_canary_program WIN32 tests/win32/canary/program.c)
+set_target_properties(werb_canary_program PROPERTIES OUTPUT_NAME Program RUNTIME_OUTPUT_DIRECTORY ${WERB_CANARY_DIR})
+target_compile_options(werb_canary_program PRIVATE ${WARNINGS})
+# A program that loads a DLL by its bare name: what the canaries must be able to catch.
+add_executable(werb_canary_loader WIN32 tests/win32/canary/loader.c)
+target_link_options(werb_canary_loader PRIVATE -municode)
+set_target_properties(werb_canary_loader PROPERTIES OUTPUT_NAME werb-loader RUNTIME_OUTPUT_DIRECTORY ${WERB_CANARY_DIR})
+target_compile_options(werb_canary_loader PRIVATE ${WARNINGS})
+list(JOIN WERB_CANARY_DLLS "," canary_names)
+
+# The real installer from D: with the canaries beside it, whole installations driven by the demo's user; the CD
+# folder, %TEMP%, C:\, Program Files and the registry are shared: run alone.
+werb_win32_test(test_hostile tests/win32/test_hostile.cpp)
+target_link_libraries(test_hostile PRIVATE ole32 shell32)
+add_dependencies(test_hostile instalator demo_driver werb_cd_deinstalka werb_canary_program werb_canary_loader
+  ${WERB_CANARY_TARGETS})
+set_tests_properties(test_hostile PROPERTIES
+  ENVIRONMENT "LC_ALL=C;WERB_CDROM=${PROJECT_BINARY_DIR}/cdrom;WERB_INSTALATOR=$<TARGET_FILE:instalator>;WERB_DRIVER=$<TARGET_FILE:demo_driver>;WERB_DEINSTALKA=$<TARGET_FILE:werb_cd_deinstalka>;WERB_CANARIES=${WERB_CANARY_DIR};WERB_CANARY_DLLS=${canary_names};WERB_HOSTILE_WORK=${PROJECT_BINARY_DIR}/hostile"
+  RUN_SERIAL TRUE
+  TIMEOUT 1200)
+
+# Damaged resources, patched in this test program's own copy of the installer's resource object.
+werb_win32_test(test_hostile_resources tests/win32/test_hostile_resources.cpp)
+target_link_libraries(test_hostile_resources PRIVATE werb_wizard werb_manifest werb_programs)
+if(WERB_PRODUCT_PROGRAMS)
+  set(hostile_programs ${WERB_PRODUCT_PROGRAMS})
+else()
+  set(hostile_programs ${WERB_SAMPLE_DIR})
+endif()
+set_tests_properties(test_hostile_resources PROPERTIES RUN_SERIAL TRUE ENVIRONMENT
+  "LC_ALL=C;WERB_CDROM=${PROJECT_BINARY_DIR}/cdrom;WERB_PROGRAMS=${hostile_programs}")

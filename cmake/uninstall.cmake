@@ -1,0 +1,31 @@
+# The uninstaller DeInstalka.exe (carried on the product CD, so that it arrives in the target folder), the
+# record helpers the installer writes its record with, and the uninstallation's test under Wine.
+add_library(werb_uninstall STATIC src/uninstall/untDeinstalFunkcje.cpp)
+target_link_libraries(werb_uninstall PUBLIC werb_install)
+target_compile_options(werb_uninstall PRIVATE ${WARNINGS})
+# The installation's last step writes the record.
+target_link_libraries(werb_wizard PUBLIC werb_uninstall)
+
+# The window and the run; the question dialog and the interface font are the wizard's.
+add_library(werb_deinstalka STATIC src/uninstall/untDeinstalka.cpp)
+target_link_libraries(werb_deinstalka PUBLIC werb_uninstall werb_wizard werb_ui)
+target_compile_options(werb_deinstalka PRIVATE ${WARNINGS})
+
+add_executable(deinstalka WIN32 src/uninstall/main.cpp)
+# Administrator rights (the manifest), as the installer: it removes from Program Files and HKEY_LOCAL_MACHINE.
+# No debug information: the file goes on the CD.
+target_link_options(deinstalka PRIVATE -municode -s)
+target_link_libraries(deinstalka PRIVATE werb_deinstalka werb_manifest shell32)
+target_compile_options(deinstalka PRIVATE ${WARNINGS})
+set_target_properties(deinstalka PROPERTIES OUTPUT_NAME DeInstalka RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR})
+
+# Installs through the wizard from D: (its programs from the resources), then uninstalls in the test process
+# and through the uninstall entry's command line; HKCU, HKLM, %TEMP%, the Start menu and D: are shared: run
+# alone. The group's link names have Polish letters: a UTF-8 locale on the Unix side.
+werb_win32_test(test_uninstall tests/win32/test_uninstall.cpp tools/demo-driver/Desktop.cpp)
+target_link_libraries(test_uninstall PRIVATE werb_deinstalka werb_wizard werb_manifest werb_programs version)
+add_dependencies(test_uninstall deinstalka)
+set_tests_properties(test_uninstall PROPERTIES RUN_SERIAL TRUE ENVIRONMENT
+  "LC_ALL=C.UTF-8;${WERB_WIZARD_ENV};WERB_DEINSTALKA=${PROJECT_BINARY_DIR}/DeInstalka.exe")
+# The stand-in's old name, for the lists that still use it.
+add_executable(werb_cd_deinstalka ALIAS deinstalka)

@@ -1,0 +1,95 @@
+// The uninstallation record "DeInstalka.dat": what a successful installation put on the system, in a text
+// format the uninstaller reads back; writing, reading and the checks that keep a damaged record harmless.
+//
+// The format (version 1). UTF-8 without a byte-order mark; every line ends with CR LF; the fields of a line
+// are separated by one TAB. Paths are absolute Windows paths ("C:\..." or "\\server\share\..."), without a
+// trailing backslash, exactly as the installer wrote them. Registry roots are "HKCU" or "HKLM", keys are
+// paths below the root in the installer's (32-bit) registry view.
+//
+//   WERBFRANKO-DEINSTALKA<TAB>1                         first line
+//   target<TAB>PATH                                     the target folder; once, before the entries
+//   language<TAB>N                                      the interface language of the installation (TJezyk)
+//   file<TAB>SIZE<TAB>SHA256<TAB>PATH                   a file written into the target folder
+//   folder<TAB>PATH                                     a folder the installation created, outer before inner
+//   group<TAB>PATH                                      the Start-menu group folder
+//   link<TAB>SIZE<TAB>SHA256<TAB>PATH                   a shortcut (".lnk") the installation made
+//   key<TAB>ROOT<TAB>KEY                                a key removed once it holds nothing
+//   value<TAB>ROOT<TAB>KEY<TAB>NAME                     a value the installation wrote
+//   end<TAB>LINES<TAB>SHA256                            last line
+//
+// SIZE is the size in bytes in decimal; SHA256 is 64 lower-case hex digits. In the end line LINES counts the
+// lines before it (the first line included) and SHA256 is the digest of every byte before it: a record that
+// was cut short, edited or garbled no longer matches and is refused as a whole. Files and folders must lie in
+// the target folder (the target itself may be a folder entry), paths hold no "." or ".." part, links end in
+// ".lnk". The record does not name itself: the uninstaller removes it after the entries.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "texts/untInstalTeksty.h"
+
+inline constexpr const char* kPlikRekordu = "DeInstalka.dat";
+
+enum class TKorzen : std::uint8_t { HKCU, HKLM };
+
+// A file as it was left: its size and SHA-256.
+struct TPlikRekordu {
+    std::string Sciezka;
+    std::uint64_t Rozmiar = 0;
+    std::string Sha256;
+};
+
+struct TKluczRekordu {
+    TKorzen Korzen = TKorzen::HKCU;
+    std::string Klucz;
+};
+
+struct TWartoscRekordu {
+    TKorzen Korzen = TKorzen::HKCU;
+    std::string Klucz;
+    std::string Nazwa;
+};
+
+struct TRekordDeinstalacji {
+    std::string Katalog;  // the target folder
+    TJezyk Jezyk = jzPolski;
+    std::vector<TPlikRekordu> Pliki;
+    std::vector<std::string> Katalogi;
+    std::vector<std::string> Grupy;
+    std::vector<TPlikRekordu> Skroty;
+    std::vector<TKluczRekordu> Klucze;
+    std::vector<TWartoscRekordu> Wartosci;
+
+    // Each key and value once: the installer records as it writes, and writes some keys in two steps.
+    void DodajKlucz(TKorzen korzen, std::string_view klucz);
+    void DodajWartosc(TKorzen korzen, std::string_view klucz, std::string_view nazwa);
+};
+
+// The record's text; nothing when a field cannot be written (a TAB, CR, LF or NUL in it, an empty path).
+std::optional<std::string> TekstRekordu(const TRekordDeinstalacji& rekord);
+
+enum class TWynikRekordu : std::uint8_t {
+    wrDobrze,
+    wrNaglowek,  // not a record of this format and version
+    wrKoniec,    // no end line, or bytes after it: cut short or appended to
+    wrSuma,      // the end line does not match what stands before it
+    wrWiersz,    // a line the format does not know, or a field out of its rules
+};
+
+struct TOdczytRekordu {
+    TWynikRekordu Wynik = TWynikRekordu::wrDobrze;
+    int Wiersz = 0;  // the line at fault (from 1), 0 when the fault is not one line's
+    TRekordDeinstalacji Rekord;
+};
+
+// Reads a record; any fault refuses the whole record (Rekord is then empty).
+TOdczytRekordu CzytajRekord(std::string_view tekst);
+
+// Whether a path is absolute ("C:\..." or "\\server\share\...") and holds no empty, "." or ".." part.
+bool SciezkaBezpieczna(std::string_view sciezka);
+// Whether sciezka is katalog itself or lies below it (bytes compared as written).
+bool WKatalogu(std::string_view sciezka, std::string_view katalog);

@@ -1,0 +1,45 @@
+// The uninstaller's texts: one row a text, Polish then French.
+#include "uninstall/TekstyDeinstalki.h"
+
+namespace {
+
+struct TWiersz {
+    const char* Polski;
+    const char* Francuski;
+};
+
+// Indexed by TTekstDeinstalki.
+constexpr TWiersz kTeksty[kLiczbaTekstowDeinstalki] = {
+    {"%s - Deinstalator", "%s - Désinstallation"},
+    {"Czy usunąć program %s i wszystkie jego składniki z komputera?",
+     "Voulez-vous supprimer %s et tous ses composants de cet ordinateur ?"},
+    {"Od czasu instalacji zmieniono pliki programu (%d):\r\n%s\r\nCzy usunąć także te pliki?",
+     "Des fichiers du programme ont été modifiés depuis l'installation (%d) :\r\n%s\r\n"
+     "Faut-il supprimer aussi ces fichiers ?"},
+    {"Usuwanie programu %s...", "Suppression de %s..."},
+    {"Program %s został usunięty z komputera.", "%s a été supprimé de cet ordinateur."},
+    {"Program %s został usunięty z komputera; niektóre elementy pozostawiono.",
+     "%s a été supprimé de cet ordinateur ; certains éléments ont été conservés."},
+    {"Usunięto plików: %d, folderów: %d, skrótów: %d, wpisów rejestru: %d.",
+     "Supprimés : fichiers %d, dossiers %d, raccourcis %d, entrées du registre %d."},
+    {"Pozostawiono:", "Conservés :"},
+    {"... i %d innych", "... et %d autres"},
+    {"Nie znaleziono zapisu instalacji programu %s:\r\n%s\r\nNic nie zostało usunięte.",
+     "Le journal d'installation de %s est introuvable :\r\n%s\r\nRien n'a été supprimé."},
+    {"Zapis instalacji programu %s jest uszkodzony:\r\n%s\r\nNic nie zostało usunięte.",
+     "Le journal d'installation de %s est endommagé :\r\n%s\r\nRien n'a été supprimé."},
+    {"Zapis instalacji programu %s:\r\n%s\r\ndotyczy innego folderu: %s\r\nNic nie zostało usunięte.",
+     "Le journal d'installation de %s :\r\n%s\r\nconcerne un autre dossier : %s\r\nRien n'a été supprimé."},
+    {"zmieniony po instalacji", "modifié depuis l'installation"},
+    {"nie można usunąć: w użyciu lub chroniony", "impossible à supprimer : utilisé ou protégé"},
+    {"zawiera elementy, których instalacja nie utworzyła", "contient des éléments que l'installation n'a pas créés"},
+    {"należy do innej instalacji programu", "appartient à une autre installation du programme"},
+};
+
+} // namespace
+
+std::string_view TekstDeinstalki(TJezyk jezyk, TTekstDeinstalki numer)
+{
+    if (numer < 0 || numer >= kLiczbaTekstowDeinstalki) return {};
+    return jezyk == jzFrancuski ? kTeksty[numer].Francuski : kTeksty[numer].Polski;
+}

@@ -1,0 +1,73 @@
+// Uninstallation helpers: file fingerprints, the record file on disk, registry keys of the record, and the
+// removal of what a record names. No window handles: the uninstaller's form asks and shows progress.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "uninstall/RekordDeinstalacji.h"
+
+// Paths, keys and names compared as Windows does: ordinal, letter case ignored.
+bool TenSamTekst(std::string_view a, std::string_view b);
+
+HKEY UchwytKorzenia(TKorzen korzen);
+// Whether the key exists in the program's registry view.
+bool KluczIstnieje(TKorzen korzen, std::string_view klucz);
+// The key itself and its ancestors (not the root) that do not exist yet, outer first: asked before the key is
+// created, the keys that creating it makes.
+std::vector<std::string> BrakujaceKlucze(TKorzen korzen, std::string_view klucz);
+
+// The size and SHA-256 of a file; nothing when it does not exist or cannot be read to its end.
+std::optional<TPlikRekordu> OdciskPliku(std::string_view sciezka);
+
+// Gives every file and link of the record its size and digest as they are now, drops those that are not
+// there, and writes the record's text to sciezka (replacing a file there). False when nothing usable was
+// written.
+bool ZapiszPlikRekordu(std::string_view sciezka, TRekordDeinstalacji rekord);
+
+// Why something the record names was left in place.
+enum class TPowod : std::uint8_t {
+    pwZmieniony,        // the file or link differs from what the installation left; kept by the user's answer
+    pwNieUsuniety,      // it could not be read or deleted: in use, read-only, no rights
+    pwNiePusty,         // a folder or key that holds what the installation did not put there
+    pwInnaInstalacja,   // the registry names another installation of the product (another folder)
+};
+
+struct TPozostawiony {
+    std::string Co;  // a path, or "HKCU\key" / "HKCU\key \"value\""
+    TPowod Powod;
+};
+
+struct TWynikUsuwania {
+    int Pliki = 0;
+    int Katalogi = 0;  // folders, the group folder included
+    int Skroty = 0;
+    int Rejestr = 0;   // values and keys
+    std::vector<TPozostawiony> Pozostawione;
+};
+
+struct TObslugaUsuwania {
+    // Asked once with the files changed since the installation, when there are any: true removes them.
+    std::function<bool(const std::vector<std::string>& zmienione)> UsunZmienione;
+    // Before each item, with what comes next (the text shown) and how many items are done of how many.
+    std::function<void(const std::string& co, int zrobione, int wszystkie)> Postep;
+};
+
+// Removes what the record names and nothing else: unchanged files (changed ones only when the user agrees),
+// unchanged links, the values of the registry unless another installation owns them, then the keys, the
+// record file plikRekordu, the group and the folders that are left empty, innermost first.
+TWynikUsuwania UsunZainstalowane(const TRekordDeinstalacji& rekord, std::string_view plikRekordu,
+                                 const TObslugaUsuwania& obsluga);
+
+struct TOpisProduktu;
+// The product's uninstall entry below the root: "SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\" + name.
+std::string KluczDeinstalacji(const TOpisProduktu& opis);
+// The entry's command line for the uninstaller of an installation in katalog: its path, quoted because it
+// may hold spaces (unquoted, Windows may start "C:\Program.exe" instead).
+std::string PolecenieDeinstalacji(const TOpisProduktu& opis, std::string_view katalog);

@@ -1,0 +1,160 @@
+// The uninstaller's window and the order of its run; the removal itself is untDeinstalFunkcje's.
+#include "uninstall/untDeinstalka.h"
+
+#include <optional>
+
+#include "install/Czcionki.h"
+#include "install/Produkt.h"
+#include "install/untInstalFunkcje.h"
+#include "texts/Format.h"
+#include "ui/Unicode.h"
+#include "uninstall/TekstyDeinstalki.h"
+
+namespace {
+
+constexpr std::size_t kPokazanychPozycji = 8;  // names a message lists before it only counts the rest
+
+const char* Tytul()
+{
+    const TOpisProduktu* opis = OpisProduktu(NumerProduktu);
+    return opis ? opis->Tytul : "";
+}
+
+std::string T(TJezyk jezyk, TTekstDeinstalki numer)
+{
+    return std::string(TekstDeinstalki(jezyk, numer));
+}
+
+TTekstDeinstalki TekstPowodu(TPowod powod)
+{
+    switch (powod) {
+    case TPowod::pwZmieniony: return tdPowodZmieniony;
+    case TPowod::pwNiePusty: return tdPowodNiePusty;
+    case TPowod::pwInnaInstalacja: return tdPowodInnaInstalacja;
+    case TPowod::pwNieUsuniety: break;
+    }
+    return tdPowodNieUsuniety;
+}
+
+// The list of a message: one name a line, the surplus counted.
+std::string Lista(TJezyk jezyk, const std::vector<std::string>& pozycje)
+{
+    std::string tekst;
+    for (std::size_t i = 0; i < pozycje.size() && i < kPokazanychPozycji; ++i) tekst += pozycje[i] + "\r\n";
+    if (pozycje.size() > kPokazanychPozycji)
+        tekst += Format(T(jezyk, tdIInne), {static_cast<int>(pozycje.size() - kPokazanychPozycji)}) + "\r\n";
+    if (!tekst.empty()) tekst.resize(tekst.size() - 2);
+    return tekst;
+}
+
+// A program key's language, when the key has one.
+std::optional<DWORD> JezykZRejestru()
+{
+    const TOpisProduktu* opis = OpisProduktu(NumerProduktu);
+    if (!opis || opis->ProgramyUstawien.empty()) return std::nullopt;
+    const std::wstring klucz = Widen(std::string(opis->KluczProgramow) + "\\" + opis->ProgramyUstawien.front());
+    DWORD jezyk = 0, rozmiar = sizeof jezyk;
+    if (RegGetValueW(HKEY_CURRENT_USER, klucz.c_str(), L"JezykInterfejsu", RRF_RT_REG_DWORD, nullptr, &jezyk,
+                     &rozmiar) != ERROR_SUCCESS)
+        return std::nullopt;
+    return jezyk;
+}
+
+} // namespace
+
+TfrmDeinstalka::TfrmDeinstalka()
+    : TForm({.ClientWidth = 420, .ClientHeight = 96, .BorderStyle = bsDialog, .BorderIcons = 0,
+                .Position = poScreenCenter, .FontName = "MS Sans Serif", .FontHeight = -11}),
+      lblOpis(*this, {.Left = 12, .Top = 12, .Width = 396, .Height = 16, .AutoSize = false}),
+      lblPlik(*this, {.Left = 12, .Top = 36, .Width = 396, .Height = 14, .AutoSize = false}),
+      pnlPostep(*this, {.Left = 12, .Top = 62, .Width = 396, .Height = 22, .BevelOuter = bvLowered}),
+      GaugePostep(pnlPostep, {.Align = alClient})
+{
+    DoCreate();
+}
+
+TfrmDeinstalka::~TfrmDeinstalka()
+{
+    Free();
+}
+
+void TfrmDeinstalka::UstawJezyk(TJezyk jezyk)
+{
+    FJezyk = jezyk;
+    UstawCzcionke(Font(), jezyk);
+    SetCaption(Format(T(jezyk, tdTytul), {Tytul()}));
+    lblOpis.SetCaption(Format(T(jezyk, tdUsuwanie), {Tytul()}));
+}
+
+TJezyk JezykDeinstalacji(const TRekordDeinstalacji* rekord)
+{
+    if (const std::optional<DWORD> jezyk = JezykZRejestru()) return *jezyk == jzFrancuski ? jzFrancuski : jzPolski;
+    return rekord && rekord->Jezyk == jzFrancuski ? jzFrancuski : jzPolski;
+}
+
+std::string TekstWyniku(TJezyk jezyk, const TWynikUsuwania& wynik)
+{
+    const bool wszystko = wynik.Pozostawione.empty();
+    std::string tekst = Format(T(jezyk, wszystko ? tdUsunietoWszystko : tdUsunietoCzesc), {Tytul()}) + "\r\n\r\n" +
+                        Format(T(jezyk, tdLiczby), {wynik.Pliki, wynik.Katalogi, wynik.Skroty, wynik.Rejestr});
+    if (wszystko) return tekst;
+    std::vector<std::string> pozycje;
+    for (const TPozostawiony& p : wynik.Pozostawione) pozycje.push_back(p.Co + " (" + T(jezyk, TekstPowodu(p.Powod)) + ")");
+    return tekst + "\r\n\r\n" + T(jezyk, tdPozostawiono) + "\r\n" + Lista(jezyk, pozycje);
+}
+
+int Deinstaluj(const std::string& katalog, TfrmDeinstalka& okno, TfrmPytanie& pytanie, HANDLE rodzic)
+{
+    const std::string plikRekordu = katalog + "\\" + kPlikRekordu;
+    const std::optional<std::string> tekst = CzytajPlik(plikRekordu);
+    const TOdczytRekordu odczyt = tekst ? CzytajRekord(*tekst) : TOdczytRekordu{};
+    const bool poprawny = tekst && odczyt.Wynik == TWynikRekordu::wrDobrze;
+    // Copied elsewhere, a record would still name the files of the folder it was written in.
+    const bool tutejszy = poprawny && TenSamTekst(odczyt.Rekord.Katalog, katalog);
+    const TJezyk jezyk = JezykDeinstalacji(poprawny ? &odczyt.Rekord : nullptr);
+
+    okno.UstawJezyk(jezyk);
+    pytanie.UstawJezyk(jezyk);
+    okno.lblPlik.SetCaption("");
+    okno.GaugePostep.SetProgress(0);
+    okno.Show();
+    Application.ProcessMessages();
+
+    if (!tutejszy) {
+        const std::string powod =
+            !tekst      ? Format(T(jezyk, tdBrakRekordu), {Tytul(), plikRekordu})
+            : !poprawny ? Format(T(jezyk, tdRekordUszkodzony), {Tytul(), plikRekordu})
+                        : Format(T(jezyk, tdRekordObcy), {Tytul(), plikRekordu, odczyt.Rekord.Katalog});
+        PokazPytanie(pytanie, okno, powod, rpOK);
+        okno.Hide();
+        return 1;
+    }
+    if (PokazPytanie(pytanie, okno, Format(T(jezyk, tdPytanie), {Tytul()}), rpTakNie) != mrYes) {
+        okno.Hide();
+        return 0;
+    }
+
+    // The instance that started this copy runs from the folder being removed: its file is free once it ends.
+    if (rodzic) WaitForSingleObject(rodzic, 60000);
+
+    TObslugaUsuwania obsluga;
+    obsluga.UsunZmienione = [&](const std::vector<std::string>& zmienione) {
+        return PokazPytanie(pytanie, okno,
+                            Format(T(jezyk, tdZmienione), {static_cast<int>(zmienione.size()), Lista(jezyk, zmienione)}),
+                            rpTakNie) == mrYes;
+    };
+    obsluga.Postep = [&](const std::string& co, int zrobione, int wszystkie) {
+        okno.lblPlik.SetCaption(co);
+        okno.GaugePostep.SetMaxValue(wszystkie);
+        okno.GaugePostep.SetProgress(zrobione);
+        Application.ProcessMessages();
+    };
+    const TWynikUsuwania wynik = UsunZainstalowane(odczyt.Rekord, plikRekordu, obsluga);
+    okno.lblPlik.SetCaption("");
+    okno.GaugePostep.SetProgress(okno.GaugePostep.MaxValue());
+    Application.ProcessMessages();
+
+    PokazPytanie(pytanie, okno, TekstWyniku(jezyk, wynik), rpOK);
+    okno.Hide();
+    return 0;
+}

@@ -1,0 +1,41 @@
+// The uninstaller's window and its run: the question, the removal with progress, the closing message.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "dialogs/untPytanie.h"
+#include "texts/untInstalTeksty.h"
+#include "ui/ComCtrls.h"
+#include "ui/ExtCtrls.h"
+#include "ui/Forms.h"
+#include "ui/StdCtrls.h"
+#include "uninstall/untDeinstalFunkcje.h"
+
+class TfrmDeinstalka : public TForm {
+public:
+    TfrmDeinstalka();
+    ~TfrmDeinstalka() override;
+
+    void UstawJezyk(TJezyk jezyk);
+
+    TLabel lblOpis;
+    TLabel lblPlik;
+    TPanel pnlPostep;
+    TGauge GaugePostep;
+
+    TJezyk FJezyk = jzPolski;
+};
+
+// The interface language the installation recorded: "JezykInterfejsu" of the product's first program key;
+// French when it says so, Polish otherwise; the record's language when the registry has none.
+TJezyk JezykDeinstalacji(const TRekordDeinstalacji* rekord);
+
+// The closing message: what was removed, what was kept and why (at most a few names, then a count).
+std::string TekstWyniku(TJezyk jezyk, const TWynikUsuwania& wynik);
+
+// Uninstalls the installation whose record lies in katalog (without trailing backslash): reads the record,
+// asks, waits for the process rodzic to end (the instance that relaunched this one; nullptr for none),
+// removes and reports. 0 when it removed or the user declined, 1 when the record was missing or refused.
+int Deinstaluj(const std::string& katalog, TfrmDeinstalka& okno, TfrmPytanie& pytanie, HANDLE rodzic);

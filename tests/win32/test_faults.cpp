@@ -1,0 +1,257 @@
+// Faults during a real installation: a full disk, a CD file that cannot be read, read-only and locked files
+// in the target, long paths, Polish letters. Each ends on a defined page with nothing left outside what that
+// outcome allows; with WERB_FAULTS_TABLE set the run prints the table.
+#include "test_engine_support.h"
+
+#include <shellapi.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+// "--hold FILE": this program, started again, keeps FILE open without sharing until it is ended.
+const bool kHolder = [] {
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (argv && argc == 3 && std::wstring(argv[1]) == L"--hold") {
+        HANDLE h = CreateFileW(argv[2], GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        Sleep(h == INVALID_HANDLE_VALUE ? 0 : 120000);
+        ExitProcess(h == INVALID_HANDLE_VALUE ? 1 : 0);
+    }
+    LocalFree(argv);
+    return false;
+}();
+
+struct TFaultRow {
+    std::string Fault;
+    std::string Page;
+    int FilesOff;
+    int RegistryOff;
+};
+
+std::vector<TFaultRow>& Table()
+{
+    static std::vector<TFaultRow> rows;
+    return rows;
+}
+
+class PrintTable : public ::testing::Environment {
+public:
+    void TearDown() override
+    {
+        if (Env(L"WERB_FAULTS_TABLE").empty()) return;
+        std::printf("\n%-44s %-14s %-22s %s\n", "fault", "outcome page", "files off expectations",
+                    "registry off expectations");
+        for (const TFaultRow& r : Table())
+            std::printf("%-44s %-14s %-22d %d\n", r.Fault.c_str(), r.Page.c_str(), r.FilesOff, r.RegistryOff);
+    }
+};
+[[maybe_unused]] const auto* const kTable = ::testing::AddGlobalTestEnvironment(new PrintTable);
+
+std::wstring SystemFolder()
+{
+    wchar_t p[MAX_PATH + 1] = {};
+    GetSystemDirectoryW(p, MAX_PATH + 1);
+    return p;
+}
+
+// The settings of the product other than the installation flag, which the wizard keeps while it runs.
+int SettingsWritten()
+{
+    int n = 0;
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(root, L"SOFTWARE\\Zorvane\\Werbtron", 0, KEY_READ, &key) != ERROR_SUCCESS) continue;
+        for (DWORD i = 0;; ++i) {
+            wchar_t name[256];
+            DWORD length = 256;
+            if (RegEnumValueW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+            if (std::wstring(name) != L"InstallationInProgress") ++n;
+        }
+        RegCloseKey(key);
+    }
+    return n;
+}
+
+} // namespace
+
+class FaultTest : public EngineTest {
+protected:
+    void SetUp() override
+    {
+        EngineTest::SetUp();
+        FSystemBefore = Listing(SystemFolder());
+    }
+
+    // Through the wizard with every question answered: cancel questions No, the low-space question Yes.
+    void InstallThroughQuestions(const std::function<void(int)>& atCheck = {})
+    {
+        GoToOptions();
+        ASSERT_FALSE(HasFatalFailure());
+        auto hook = std::make_shared<std::function<void(TForm&)>>();
+        *hook = [this, hook, atCheck](TForm& f) {
+            EXPECT_EQ(&f, frmPytanie);
+            const bool cancel = frmPytanie->lblPytanie.Caption() == Text(txtAskAbortInstall);
+            if (cancel) {
+                ++FQuestions;
+                if (atCheck) atCheck(FQuestions);
+                PostMessageW(frmMain->btnZamknij.Handle(), BM_CLICK, 0, 0);
+            }
+            Application.OnNextModalShown(*hook);
+            (cancel ? frmPytanie->btnNie : frmPytanie->btnTak).Click();
+            if (!cancel) {
+                // The first cancel request once the low-space question is out of the way: a click that
+                // waited in the queue would have reached the Options page's Close while it was asked.
+                FOtherQuestions += frmPytanie->lblPytanie.Caption() + " | ";
+                PostMessageW(frmMain->btnZamknij.Handle(), BM_CLICK, 0, 0);
+            }
+        };
+        Application.OnNextModalShown(*hook);
+        frmMain->FKatalogDocelowy = Narrow(FTarget);
+        if (frmMain->SprawdzWolneMiejsce()) PostMessageW(frmMain->btnZamknij.Handle(), BM_CLICK, 0, 0);
+        TModalWatchdog watchdog(*frmPytanie, 60000);
+        frmMain->btnDalej.Click();
+    }
+
+    std::string Page() const
+    {
+        if (frmMain->FStrona == stKoniec) {
+            const std::string end = EndText();
+            if (end == Text(txtDoneOk)) return "End: 161";
+            if (end == Text(txtDoneError)) return "End: 162";
+            if (end == Text(txtDoneAborted)) return "End: 163";
+            return "End: ?";
+        }
+        return frmMain->FStrona == stOpcje ? "Options" : "page " + std::to_string(frmMain->FStrona);
+    }
+
+    // Counts what the outcome does not allow, records the row and checks both counts are 0.
+    void Expect(const std::string& fault, const std::string& page)
+    {
+        int files = 0;
+        const bool failed = frmMain->FStrona == stKoniec && !frmMain->FSukces && !frmMain->FPrzerwano;
+        // Recorded files stay after a failure and after a success; a roll-back removes them all.
+        for (const std::string& f : frmMain->FSkopiowanePliki)
+            if (!Exists(Widen(f))) ++files;
+        // After a failure or a refusal, no program of the file table and no backup may be in the target.
+        if (failed || frmMain->FStrona == stOpcje)
+            for (const wchar_t* p : {L"Werbilo.exe", L"SlZewFr.exe", L"SlZewPl.exe"})
+                if (Exists(Target(p))) ++files;
+        for (const auto& [name, size] : Listing(FTarget))
+            if (name.find(L".werb-old") != std::wstring::npos) ++files;
+        // A successful run may update the shared system files; any other outcome leaves them as they were.
+        if (!frmMain->FSukces) {
+            const auto system = Listing(SystemFolder());
+            for (const auto& e : system)
+                if (std::find(FSystemBefore.begin(), FSystemBefore.end(), e) == FSystemBefore.end()) ++files;
+        }
+        // Shortcuts, settings and the uninstall entry belong to a successful run only.
+        const int registry = frmMain->FSukces ? 0 : (InstallationLeftTraces() ? 1 : 0) + SettingsWritten();
+
+        Table().push_back({fault, Page(), files, registry});
+        EXPECT_EQ(Page(), page) << fault << "; other questions: " << FOtherQuestions;
+        EXPECT_EQ(files, 0) << fault << ": files outside what the outcome allows";
+        EXPECT_EQ(registry, 0) << fault << ": registry entries or shortcuts outside what the outcome allows";
+    }
+
+    std::vector<std::pair<std::wstring, std::uint64_t>> FSystemBefore;
+    std::string FOtherQuestions;
+};
+
+TEST_F(FaultTest, DiskFull)
+{
+    const std::wstring small = Env(L"WERB_SMALL_DISK");
+    if (small.empty()) GTEST_SKIP() << "no small drive (scripts/with-small-disk could not mount one)";
+    FTarget = small + L"\\Werbika";
+    RemoveTree(FTarget);
+    PutBytes(L"Dane\\duzy2.bin", Pattern(3 << 20, 3)); // more than the drive holds
+    InstallThroughQuestions();
+    ASSERT_FALSE(HasFatalFailure());
+    Expect("disk full (target on a 1 MB drive)", "End: 162");
+}
+
+TEST_F(FaultTest, UnreadableCdFile)
+{
+    UniqueHandle held(CreateFileW((CdFolder() + L"Dane\\Pod\\duzy.bin").c_str(), GENERIC_READ, 0, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(held);
+    InstallThroughQuestions();
+    ASSERT_FALSE(HasFatalFailure());
+    Expect("unreadable CD file", "End: 162");
+}
+
+TEST_F(FaultTest, ReadOnlyFileInTheTarget)
+{
+    MakeFolder(FTarget);
+    MakeFolder(Target(L"Dane"));
+    ASSERT_TRUE(WriteBytes(Target(L"Dane\\a.txt"), "kept"));
+    SetFileAttributesW(Target(L"Dane\\a.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    InstallThroughQuestions();
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_EQ(ReadBytes(Target(L"Dane\\a.txt")), std::string("kept"));
+    SetFileAttributesW(Target(L"Dane\\a.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+    Expect("read-only file in the target", "End: 162");
+}
+
+TEST_F(FaultTest, TargetFileHeldOpenByAnotherProcess)
+{
+    MakeFolder(FTarget);
+    MakeFolder(Target(L"Dane"));
+    ASSERT_TRUE(WriteBytes(Target(L"Dane\\a.txt"), "in use"));
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring command = L"\"" + std::wstring(self) + L"\" --hold \"" + Target(L"Dane\\a.txt") + L"\"";
+    STARTUPINFOW si{sizeof si};
+    PROCESS_INFORMATION pi{};
+    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    UniqueHandle process(pi.hProcess), thread(pi.hThread);
+    // Held once the file can no longer be opened here.
+    for (int i = 0; i < 200 && ReadBytes(Target(L"Dane\\a.txt")); ++i) Sleep(50);
+    ASSERT_FALSE(ReadBytes(Target(L"Dane\\a.txt"))) << "the other process did not take the file";
+    InstallThroughQuestions();
+    TerminateProcess(process.Get(), 0);
+    WaitForSingleObject(process.Get(), 10000);
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_EQ(ReadBytes(Target(L"Dane\\a.txt")), std::string("in use"));
+    Expect("target file held open by another process", "End: 162");
+}
+
+TEST_F(FaultTest, PathNearTheLimit)
+{
+    // The folder itself fits; the files inside go past 260 characters.
+    FTarget = TempFolder() + std::wstring(235 - TempFolder().size(), L'd');
+    RemoveTree(FTarget);
+    InstallThroughQuestions();
+    ASSERT_FALSE(HasFatalFailure());
+    const std::string page = Page();
+    EXPECT_TRUE(page == "End: 161" || page == "End: 162") << page;
+    Expect("target path of 235 characters, files past 260", page);
+}
+
+TEST_F(FaultTest, PathAboveTheLimit)
+{
+    // Windows cannot make the folder (the wizard stays on Options); where it can, the run ends defined.
+    FTarget = TempFolder() + std::wstring(280 - TempFolder().size(), L'e');
+    RemoveTree(FTarget);
+    InstallThroughQuestions();
+    ASSERT_FALSE(HasFatalFailure());
+    const std::string page = Page();
+    EXPECT_TRUE(page == "End: 161" || page == "End: 162" || page == "Options") << page;
+    Expect("target path of 280 characters", page);
+}
+
+TEST_F(FaultTest, PolishLettersAndSpacesInTheCdAndTargetPaths)
+{
+    if (Env(L"WERB_UNICODE_NAMES").empty()) GTEST_SKIP() << "needs a UTF-8 locale on the Unix side";
+    FCd->Folder(L"Słownik ń");
+    PutBytes(L"Słownik ń\\zażółć gęślą.txt", "jaźń");
+    FTarget = TempFolder() + L"Mój katalog ąę";
+    RemoveTree(FTarget);
+    InstallThroughQuestions();
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_EQ(ReadBytes(Target(L"Słownik ń\\zażółć gęślą.txt")), std::string("jaźń"));
+    Expect("Polish letters and spaces in CD and target paths", "End: 161");
+}
