@@ -69,6 +69,13 @@ foreach(row "Werbika;WERBIKAPL" "Werbilo;WERBILOFR" "SlZewFr;SLZEWFRPL" "SlZewPl
   list(APPEND WERB_PROGRAM_FILES ${exe})
 endforeach()
 
+# Where the packed programs came from: the tests compare what the installer writes with these files.
+if(WERB_PRODUCT_PROGRAMS)
+  set(WERB_PROGRAMS_DIR ${WERB_PRODUCT_PROGRAMS})
+else()
+  set(WERB_PROGRAMS_DIR ${WERB_SAMPLE_DIR})
+endif()
+
 set(programs_rc ${PROJECT_BINARY_DIR}/generated/Programy.rc)
 file(CONFIGURE OUTPUT ${programs_rc} CONTENT "${rc_lines}")
 add_custom_target(werb_packed_programs DEPENDS ${packed_blocks})

@@ -10,13 +10,8 @@ werb_version_dll(vernone OUTPUT vernone.dll)
 werb_win32_test(test_engine tests/win32/test_engine.cpp)
 target_link_libraries(test_engine PRIVATE werb_wizard werb_manifest werb_programs)
 add_dependencies(test_engine ver582 ver472 ver471 ver5x ver6 ver_pl vernone)
-if(WERB_PRODUCT_PROGRAMS)
-  set(programs_dir ${WERB_PRODUCT_PROGRAMS})
-else()
-  set(programs_dir ${WERB_SAMPLE_DIR})
-endif()
 set_tests_properties(test_engine PROPERTIES RUN_SERIAL TRUE ENVIRONMENT
-  "LC_ALL=C;${WERB_WIZARD_ENV};WERB_PROGRAMS=${programs_dir};WERB_VERSIONED=${WERB_VERSIONED_DIR}")
+  "LC_ALL=C;${WERB_WIZARD_ENV};WERB_PROGRAMS=${WERB_PROGRAMS_DIR};WERB_VERSIONED=${WERB_VERSIONED_DIR}")
 
 # The copy's benchmark program; scripts/bench-copy runs it under Wine next to cp -r.
 add_executable(bench_copy bench/bench_copy.cpp)

@@ -2,7 +2,7 @@
 werb_win32_test(test_faults tests/win32/test_faults.cpp)
 target_link_libraries(test_faults PRIVATE werb_wizard werb_manifest werb_programs)
 # Polish file names need a UTF-8 locale on the Unix side: C.UTF-8.
-set(WERB_FAULTS_ENV "${WERB_WIZARD_ENV};WERB_PROGRAMS=${programs_dir};WERB_VERSIONED=${WERB_VERSIONED_DIR}")
+set(WERB_FAULTS_ENV "${WERB_WIZARD_ENV};WERB_PROGRAMS=${WERB_PROGRAMS_DIR};WERB_VERSIONED=${WERB_VERSIONED_DIR}")
 set_tests_properties(test_faults PROPERTIES RUN_SERIAL TRUE
   ENVIRONMENT "LC_ALL=C.UTF-8;WERB_UNICODE_NAMES=1;${WERB_FAULTS_ENV}")
 # The full disk: drive T: on a small tmpfs, mounted around the run.

@@ -46,10 +46,5 @@ set_tests_properties(test_hostile PROPERTIES
 # Damaged resources, patched in this test program's own copy of the installer's resource object.
 werb_win32_test(test_hostile_resources tests/win32/test_hostile_resources.cpp)
 target_link_libraries(test_hostile_resources PRIVATE werb_wizard werb_manifest werb_programs)
-if(WERB_PRODUCT_PROGRAMS)
-  set(hostile_programs ${WERB_PRODUCT_PROGRAMS})
-else()
-  set(hostile_programs ${WERB_SAMPLE_DIR})
-endif()
 set_tests_properties(test_hostile_resources PROPERTIES RUN_SERIAL TRUE ENVIRONMENT
-  "LC_ALL=C;WERB_CDROM=${PROJECT_BINARY_DIR}/cdrom;WERB_PROGRAMS=${hostile_programs}")
+  "LC_ALL=C;WERB_CDROM=${PROJECT_BINARY_DIR}/cdrom;WERB_PROGRAMS=${WERB_PROGRAMS_DIR}")

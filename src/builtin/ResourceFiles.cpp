@@ -2,6 +2,7 @@
 #include "builtin/ResourceFiles.h"
 
 #include <cstring>
+#include <optional>
 #include <span>
 
 #include "builtin/BlockCodec.h"
@@ -12,18 +13,16 @@
 
 namespace {
 
-// The bytes of an RCDATA resource of this module; empty when there is none.
-std::span<const std::uint8_t> Resource(const char* name, bool& found)
+// The bytes of an RCDATA resource of this module; nothing when there is none (an empty one is still found).
+std::optional<std::span<const std::uint8_t>> Resource(const char* name)
 {
-    found = false;
     HRSRC info = FindResourceW(nullptr, Widen(name).c_str(), MAKEINTRESOURCEW(10));
     if (!info) return {};
     HGLOBAL loaded = LoadResource(nullptr, info);
     const void* data = loaded ? LockResource(loaded) : nullptr;
     const DWORD size = SizeofResource(nullptr, info);
     if (!data) return {};
-    found = true;
-    return {static_cast<const std::uint8_t*>(data), size};
+    return std::span<const std::uint8_t>{static_cast<const std::uint8_t*>(data), size};
 }
 
 bool WriteAll(HANDLE file, const std::uint8_t* data, std::size_t size)
@@ -39,16 +38,22 @@ bool WriteAll(HANDLE file, const std::uint8_t* data, std::size_t size)
 }
 
 // Loads and decodes a resource into the shared codec and appends the result; false on any failure.
-bool DecodeAndAppend(std::span<const std::uint8_t> block, std::size_t capacity, HANDLE file)
+// Decodes a block with the shared codec; its output is the first OutputCount bytes of A. False on any
+// failure, also when the buffers cannot grow to the capacity.
+bool Decode(std::span<const std::uint8_t> block, std::size_t capacity)
 {
-    CodecState& codec = SharedCodec();
     try {
-        if (DecodeBlock(codec, block.data(), block.size(), capacity) != CodecResult::Ok) return false;
-        return WriteAll(file, codec.A.data(), static_cast<std::size_t>(codec.OutputCount));
+        return DecodeBlock(SharedCodec(), block.data(), block.size(), capacity) == CodecResult::Ok;
     } catch (const std::bad_alloc&) {
-        // The buffers could not grow to the capacity: nothing was decoded, nothing written.
         return false;
     }
+}
+
+bool DecodeAndAppend(std::span<const std::uint8_t> block, std::size_t capacity, HANDLE file)
+{
+    const CodecState& codec = SharedCodec();
+    return Decode(block, capacity) &&
+           WriteAll(file, codec.A.data(), static_cast<std::size_t>(codec.OutputCount));
 }
 
 bool CloseTarget(UniqueHandle& file)
@@ -62,18 +67,15 @@ void WriteMainProgramFile(const std::string& path)
 {
     UniqueHandle file = NowyPlik(path);
     if (!file) throw EInOutError("cannot create " + path);
-    bool found = false;
-    const auto block = Resource(kMainProgramResource, found);
-    if (found) DecodeAndAppend(block, kMainProgramCapacity, file.Get());
+    if (const auto block = Resource(kMainProgramResource)) DecodeAndAppend(*block, kMainProgramCapacity, file.Get());
     if (!CloseTarget(file)) throw EInOutError("cannot close " + path);
 }
 
 bool AppendDecodedResource(const char* resourceName, HANDLE file)
 {
-    bool found = false;
-    const auto block = Resource(resourceName, found);
-    if (!found) throw EResourceMissing();
-    return DecodeAndAppend(block, kResourceCapacity, file);
+    const auto block = Resource(resourceName);
+    if (!block) throw EResourceMissing();
+    return DecodeAndAppend(*block, kResourceCapacity, file);
 }
 
 bool WriteResourceFile(const ResourceFileEntry& entry, const std::string& path)
@@ -94,18 +96,12 @@ std::optional<std::string> ResourceFileBytes(const ResourceFileEntry& entry)
 {
     if (entry.Kind != 0) return std::nullopt;
     std::string bytes;
-    CodecState& codec = SharedCodec();
+    const CodecState& codec = SharedCodec();
     for (const char* name : {entry.FirstResource, entry.SecondResource}) {
         if (!name || !*name) continue;
-        bool found = false;
-        const auto block = Resource(name, found);
-        try {
-            if (!found || DecodeBlock(codec, block.data(), block.size(), kResourceCapacity) != CodecResult::Ok)
-                return std::nullopt;
-            bytes.append(reinterpret_cast<const char*>(codec.A.data()), static_cast<std::size_t>(codec.OutputCount));
-        } catch (const std::bad_alloc&) {
-            return std::nullopt;
-        }
+        const auto block = Resource(name);
+        if (!block || !Decode(*block, kResourceCapacity)) return std::nullopt;
+        bytes.append(reinterpret_cast<const char*>(codec.A.data()), static_cast<std::size_t>(codec.OutputCount));
     }
     return bytes;
 }

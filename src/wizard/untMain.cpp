@@ -620,6 +620,22 @@ bool TfrmMain::SprawdzPrzerwanie()
     return true;
 }
 
+namespace {
+
+// One folder deeper for as long as it lives, however the copy of that folder ends.
+class TPoziomNizej {
+public:
+    explicit TPoziomNizej(int& glebokosc) : FGlebokosc(++glebokosc) {}
+    ~TPoziomNizej() { --FGlebokosc; }
+    TPoziomNizej(const TPoziomNizej&) = delete;
+    TPoziomNizej& operator=(const TPoziomNizej&) = delete;
+
+private:
+    int& FGlebokosc;
+};
+
+} // namespace
+
 void TfrmMain::KopiujKatalog(const std::string& zrodlo, const std::string& cel, const std::string& wykluczenia)
 {
     WIN32_FIND_DATAW wpis{};
@@ -644,14 +660,8 @@ void TfrmMain::KopiujKatalog(const std::string& zrodlo, const std::string& cel, 
             // A folder that was there before is used but not recorded: a roll-back must not remove it.
             if (CreateDirectoryW(Widen(docelowy).c_str(), nullptr)) FUtworzoneKatalogi.push_back(docelowy);
             if (KatalogIstnieje(docelowy)) {
-                ++FGlebokoscKopii;
-                try {
-                    KopiujKatalog(zrodlowy, docelowy, wykluczenia);
-                } catch (...) {
-                    --FGlebokoscKopii;
-                    throw;
-                }
-                --FGlebokoscKopii;
+                const TPoziomNizej nizej(FGlebokoscKopii);
+                KopiujKatalog(zrodlowy, docelowy, wykluczenia);
             }
         } else {
             ZapiszZachowujac(docelowy, [&] { KopiujPlik(zrodlowy, docelowy); });

@@ -207,7 +207,6 @@ TEST_F(EngineTest, AReadOnlyFileOfTheTableStepIsSkippedSilently)
     EXPECT_TRUE(frmMain->FSukces) << "a file of the table step fails silently";
     EXPECT_EQ(ReadBytes(Target(L"SlZewFr.exe")), std::string("old dictionary"));
     EXPECT_TRUE(Exists(Target(L"SlZewPl.exe"))) << "the rows after the skipped one are written";
-    SetFileAttributesW(Target(L"SlZewFr.exe").c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST_F(EngineTest, AReadOnlyMainProgramInTheTargetFailsTheRun)
@@ -221,7 +220,6 @@ TEST_F(EngineTest, AReadOnlyMainProgramInTheTargetFailsTheRun)
     EXPECT_EQ(EndText(), Text(txtDoneError));
     EXPECT_EQ(ReadBytes(Target(L"Werbika.exe")), std::string("old program"));
     EXPECT_FALSE(InstallationLeftTraces());
-    SetFileAttributesW(Target(L"Werbika.exe").c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST_F(EngineTest, AnEmptyOrMissingSourceFolderCopiesNothing)
