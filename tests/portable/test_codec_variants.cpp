@@ -129,9 +129,10 @@ TEST(DecoderVariants, AgreeOnRandomBlocks) {
 TEST(DecoderVariants, AgreeOnProgramFilesInBothEncoderModes) {
     const Bytes exe = OwnExecutable(768 * 1024);
     if (exe.size() < 100000) GTEST_SKIP() << "cannot read the test program's own file";
-    for (std::size_t at = 0; at < exe.size(); at += 256 * 1024) {
+    // Whole parts only: a short tail (its length follows the build) may rightly take the serial decoder.
+    for (std::size_t at = 0; at + 256 * 1024 <= exe.size(); at += 256 * 1024) {
         const Bytes part(exe.begin() + static_cast<std::ptrdiff_t>(at),
-                         exe.begin() + static_cast<std::ptrdiff_t>(std::min(exe.size(), at + 256 * 1024)));
+                         exe.begin() + static_cast<std::ptrdiff_t>(at + 256 * 1024));
         for (EncodeMode mode : {EncodeMode::Best, EncodeMode::Fast}) {
             const Bytes block = EncodeBlock(part.data(), part.size(), mode);
             CheckBlock(block, kResourceCapacity);
