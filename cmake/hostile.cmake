@@ -36,15 +36,16 @@ list(JOIN WERB_CANARY_DLLS "," canary_names)
 # folder, %TEMP%, C:\, Program Files and the registry are shared: run alone.
 werb_win32_test(test_hostile tests/win32/test_hostile.cpp)
 target_link_libraries(test_hostile PRIVATE ole32 shell32)
-add_dependencies(test_hostile instalator demo_driver werb_cd_deinstalka werb_canary_program werb_canary_loader
+add_dependencies(test_hostile instalator demo_driver werb_cd werb_canary_program werb_canary_loader
   ${WERB_CANARY_TARGETS})
-set_tests_properties(test_hostile PROPERTIES
-  ENVIRONMENT "LC_ALL=C;WERB_CDROM=${PROJECT_BINARY_DIR}/cdrom;WERB_INSTALATOR=$<TARGET_FILE:instalator>;WERB_DRIVER=$<TARGET_FILE:demo_driver>;WERB_DEINSTALKA=$<TARGET_FILE:werb_cd_deinstalka>;WERB_CANARIES=${WERB_CANARY_DIR};WERB_CANARY_DLLS=${canary_names};WERB_HOSTILE_WORK=${PROJECT_BINARY_DIR}/hostile"
-  RUN_SERIAL TRUE
-  TIMEOUT 1200)
+set(hostile_env LC_ALL=C WERB_CDROM=${PROJECT_BINARY_DIR}/cdrom WERB_INSTALATOR=$<TARGET_FILE:instalator>
+  WERB_DRIVER=$<TARGET_FILE:demo_driver> WERB_DEINSTALKA=${WERB_CD_DIR}/DeInstalka.exe
+  WERB_CANARIES=${WERB_CANARY_DIR} WERB_CANARY_DLLS=${canary_names} WERB_HOSTILE_WORK=${PROJECT_BINARY_DIR}/hostile)
+set_tests_properties(test_hostile PROPERTIES ENVIRONMENT "${hostile_env}" RUN_SERIAL TRUE TIMEOUT 1200)
 
 # Damaged resources, patched in this test program's own copy of the installer's resource object.
 werb_win32_test(test_hostile_resources tests/win32/test_hostile_resources.cpp)
 target_link_libraries(test_hostile_resources PRIVATE werb_wizard werb_manifest werb_programs)
+# The programs the engine's tests compare with (engine.cmake).
 set_tests_properties(test_hostile_resources PROPERTIES RUN_SERIAL TRUE ENVIRONMENT
-  "LC_ALL=C;WERB_CDROM=${PROJECT_BINARY_DIR}/cdrom;WERB_PROGRAMS=${WERB_PROGRAMS_DIR}")
+  "LC_ALL=C;${WERB_WIZARD_ENV};WERB_PROGRAMS=${WERB_PROGRAMS_DIR}")

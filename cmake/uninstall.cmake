@@ -27,5 +27,3 @@ target_link_libraries(test_uninstall PRIVATE werb_deinstalka werb_wizard werb_ma
 add_dependencies(test_uninstall deinstalka)
 set_tests_properties(test_uninstall PROPERTIES RUN_SERIAL TRUE ENVIRONMENT
   "LC_ALL=C.UTF-8;${WERB_WIZARD_ENV};WERB_DEINSTALKA=${PROJECT_BINARY_DIR}/DeInstalka.exe")
-# The stand-in's old name, for the lists that still use it.
-add_executable(werb_cd_deinstalka ALIAS deinstalka)

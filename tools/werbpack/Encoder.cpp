@@ -16,9 +16,11 @@
 namespace {
 
 constexpr int kHashBits = 15;
-constexpr int kMaxChain = 48;  // candidates tried per position in the best mode
-constexpr int kFastChain = 32; // and in the fast mode
-constexpr int kPasses = 2;     // a second parse, priced by the first one's stream, gains ~2%; a third ~0.1%
+constexpr int kMaxChain = 256; // candidates tried per position in the best mode
+constexpr int kMaxKept = 64;   // of which kept at most, besides those reaching farther than all before
+constexpr int kMaxFull = 40;   // full-length candidates after which the search stops
+constexpr int kFastChain = 32; // candidates tried per position in the fast mode
+constexpr int kPasses = 2;     // parses, each priced by the stream before it (the first by the lazy one)
 constexpr std::int32_t kBit = 16; // costs are in 1/16 bit
 // The best mode parses in segments of this size: its prices fit 32 bits, its candidate lists stay in memory.
 constexpr std::size_t kSegment = std::size_t{2} << 20;
@@ -75,10 +77,15 @@ public:
             const auto pos = static_cast<std::int32_t>(i);
             // Not only the longest: a farther match may have a distance that codes shorter.
             std::int32_t cand = FHead[h];
+            int kept = 0, full = 0, reach = 0;
             for (int depth = kMaxChain; depth > 0 && cand >= 0 && pos - cand <= kMaxDistance; --depth) {
                 const int length = CommonLength(FData + cand, FData + i, limit);
-                if (length >= kMinMatch)
+                if (length >= kMinMatch && (kept < kMaxKept || length > reach)) {
                     t.Packed.push_back(static_cast<std::uint16_t>((length - kMinMatch) << 12 | (pos - cand)));
+                    ++kept;
+                    reach = std::max(reach, length);
+                }
+                if (length == limit && ++full >= kMaxFull) break;
                 cand = FPrev[cand & 4095];
             }
             FPrev[i & 4095] = FHead[h];
@@ -182,12 +189,6 @@ private:
 // Prices of the stage-2 bytes in the prefix stage, in 1/16 bit.
 using Costs = std::array<std::int32_t, 256>;
 
-Costs FlatCosts() {
-    Costs c;
-    c.fill(8 * kBit);
-    return c;
-}
-
 // Prices from a previous parse's stream: what the prefix stage would spend on each byte.
 Costs CostsFrom(const std::vector<std::uint8_t>& stream) {
     Freq freq{};
@@ -211,13 +212,12 @@ public:
         : FData(data), FSize(size), FMatches(matches), FKey(size + kMaxLiteralRun + 1), FRest(size + 1),
           FLit(size + 1), FLength(size), FDistance(size), FWindow(size + 1) {}
 
-    // `nearest`: only the nearest distance of each length counts, as when every distance costs the same.
-    std::vector<std::uint8_t> Parse(const Costs& cost, bool nearest) {
+    std::vector<std::uint8_t> Parse(const Costs& cost) {
         // Control byte price of a run of each length; runs past kShortRun all take the dearest one,
         // so that the cheapest of them comes from a sliding minimum.
         std::int32_t run[kMaxLiteralRun + 1];
         for (int l = 1; l <= kMaxLiteralRun; ++l) run[l] = cost[0x80 | (l - 1)];
-        // Equal run prices (the flat ones) need no run priced apart.
+        // Equal run prices need no run priced apart.
         const int shortRun = std::equal(run + 2, run + kMaxLiteralRun + 1, run + 1) ? 0 : kShortRun;
         std::int32_t longRun = 0;
         for (int l = shortRun + 1; l <= kMaxLiteralRun; ++l) longRun = std::max(longRun, run[l]);
@@ -247,12 +247,11 @@ public:
 
             const std::uint32_t first = FMatches.Start[i], last = FMatches.Start[i + 1];
             const int longest = static_cast<int>(std::min<std::size_t>(kMaxMatch, FSize - i)); // items end in the segment
-            int from = kMinMatch; // with `nearest`, the lengths a nearer candidate did not reach
             for (std::uint32_t m = first; m < last; ++m) {
                 const int upTo = std::min((FMatches.Packed[m] >> 12) + kMinMatch, longest);
                 const int d = FMatches.Packed[m] & 0x0FFF;
                 const std::int32_t distanceCost = cost[d & 0xFF];
-                for (int l = nearest ? from : kMinMatch; l <= upTo; ++l) {
+                for (int l = kMinMatch; l <= upTo; ++l) {
                     const std::int32_t c = cost[(l - kMinMatch) << 4 | d >> 8] + distanceCost + FRest[i + l];
                     if (c < best) {
                         best = c;
@@ -260,7 +259,6 @@ public:
                         FDistance[i] = static_cast<std::uint16_t>(d);
                     }
                 }
-                from = std::max(from, upTo + 1);
             }
             FRest[i] = best;
             FKey[i] = FLit[i] + best;
@@ -269,7 +267,7 @@ public:
     }
 
 private:
-    static constexpr int kShortRun = 32; // runs priced by their own control byte
+    static constexpr int kShortRun = 16; // runs priced by their own control byte; 32 gains nothing
     static constexpr std::int32_t kUnreachable = std::numeric_limits<std::int32_t>::max() / 2;
 
     std::vector<std::uint8_t> Emit(const std::int32_t* run) const {
@@ -391,23 +389,29 @@ std::vector<std::uint8_t> LazyParse(const std::uint8_t* data, std::size_t size, 
     return out;
 }
 
-} // namespace
-
-std::vector<std::uint8_t> EncodeLzStage(const std::uint8_t* data, std::size_t size, EncodeMode mode) {
-    if (size == 0) return {};
-    if (mode == EncodeMode::Fast) return LazyParse(data, size, kFastChain);
+// The optimal parse, first priced by the lazy parse's stream `lazy` of the same data: a better
+// start than flat prices, and it costs nothing more, as the best mode runs the lazy parse anyway.
+std::vector<std::uint8_t> OptimalParse(const std::uint8_t* data, std::size_t size, const std::vector<std::uint8_t>& lazy) {
     std::vector<std::uint8_t> stream;
+    const Costs cost = CostsFrom(lazy);
     MatchFinder finder(data, size);
     for (std::size_t begin = 0; begin < size; begin += kSegment) {
         const std::size_t end = std::min(size, begin + kSegment);
         const MatchTable matches = finder.Find(begin, end);
         Parser parser(data + begin, end - begin, matches);
-        // With flat prices every distance costs the same, so the first pass takes the nearest.
-        std::vector<std::uint8_t> part = parser.Parse(FlatCosts(), true);
-        for (int pass = 1; pass < kPasses; ++pass) part = parser.Parse(CostsFrom(part), false);
+        std::vector<std::uint8_t> part = parser.Parse(cost);
+        for (int pass = 1; pass < kPasses; ++pass) part = parser.Parse(CostsFrom(part));
         stream.insert(stream.end(), part.begin(), part.end());
     }
     return stream;
+}
+
+} // namespace
+
+std::vector<std::uint8_t> EncodeLzStage(const std::uint8_t* data, std::size_t size, EncodeMode mode) {
+    if (size == 0) return {};
+    std::vector<std::uint8_t> lazy = LazyParse(data, size, kFastChain);
+    return mode == EncodeMode::Fast ? lazy : OptimalParse(data, size, lazy);
 }
 
 std::vector<std::uint8_t> EncodeCodeStage(const std::uint8_t* data, std::size_t size) {
@@ -436,12 +440,12 @@ std::vector<std::uint8_t> EncodeCodeStage(const std::uint8_t* data, std::size_t 
 
 std::vector<std::uint8_t> EncodeBlock(const std::uint8_t* data, std::size_t size, EncodeMode mode) {
     if (size == 0 || size > kMaxEncodeSize) return {};
-    const std::vector<std::uint8_t> stream = EncodeLzStage(data, size, mode);
-    std::vector<std::uint8_t> block = EncodeCodeStage(stream.data(), stream.size());
+    const std::vector<std::uint8_t> lazy = LazyParse(data, size, kFastChain);
+    std::vector<std::uint8_t> block = EncodeCodeStage(lazy.data(), lazy.size());
     if (mode == EncodeMode::Best) {
         // The prices are estimates, so the lazy parse can win on odd data: keep the smaller.
-        const std::vector<std::uint8_t> lazy = EncodeLzStage(data, size, EncodeMode::Fast);
-        std::vector<std::uint8_t> other = EncodeCodeStage(lazy.data(), lazy.size());
+        const std::vector<std::uint8_t> stream = OptimalParse(data, size, lazy);
+        std::vector<std::uint8_t> other = EncodeCodeStage(stream.data(), stream.size());
         if (other.size() < block.size()) block.swap(other);
     }
     return block;

@@ -7,7 +7,7 @@
 
 // Largest input EncodeBlock accepts (256 MiB): the decoder counts in signed 32 bits, the LZ
 // stage may grow incompressible data by one byte in 128, and the match finder indexes its
-// candidates (at most 8 per byte) in 32 bits.
+// candidates (at most 72 per byte) in 32 bits.
 inline constexpr std::size_t kMaxEncodeSize = std::size_t{1} << 28;
 
 // How hard the LZ stage looks for the cheapest parse.
