@@ -12,3 +12,10 @@ add_test(NAME test_faults_disk_full
           --gtest_filter=FaultTest.DiskFull --gtest_color=no)
 set_tests_properties(test_faults_disk_full PROPERTIES RUN_SERIAL TRUE TIMEOUT 300
   ENVIRONMENT "LC_ALL=C;${WERB_FAULTS_ENV}")
+# The CD drive taken away in the middle of the copy, from the Unix side.
+add_test(NAME test_faults_cd_gone
+  COMMAND ${PROJECT_SOURCE_DIR}/scripts/with-cd-eject ${WINE_PREFIX}
+          ${PROJECT_SOURCE_DIR}/scripts/wine-run ${WINE_PREFIX} $<TARGET_FILE:test_faults>
+          --gtest_filter=FaultTest.CdDriveGone* --gtest_color=no)
+set_tests_properties(test_faults_cd_gone PROPERTIES RUN_SERIAL TRUE TIMEOUT 300
+  ENVIRONMENT "LC_ALL=C;${WERB_FAULTS_ENV}")

@@ -42,6 +42,12 @@ set(hostile_env LC_ALL=C WERB_CDROM=${PROJECT_BINARY_DIR}/cdrom WERB_INSTALATOR=
   WERB_DRIVER=$<TARGET_FILE:demo_driver> WERB_DEINSTALKA=${WERB_CD_DIR}/DeInstalka.exe
   WERB_CANARIES=${WERB_CANARY_DIR} WERB_CANARY_DLLS=${canary_names} WERB_HOSTILE_WORK=${PROJECT_BINARY_DIR}/hostile)
 set_tests_properties(test_hostile PROPERTIES ENVIRONMENT "${hostile_env}" RUN_SERIAL TRUE TIMEOUT 1200)
+# Spaces and Polish letters in %TEMP% need a UTF-8 locale on the Unix side; `make faults` lists the case.
+add_test(NAME test_faults_temporary_folder
+  COMMAND test_hostile --gtest_filter=Hostile.TemporaryFolderWithSpacesAndPolishLetters --gtest_color=no)
+string(REPLACE "LC_ALL=C" "LC_ALL=C.UTF-8;WERB_UNICODE_NAMES=1" hostile_utf8_env "${hostile_env}")
+set_tests_properties(test_faults_temporary_folder PROPERTIES ENVIRONMENT "${hostile_utf8_env}" RUN_SERIAL TRUE
+  TIMEOUT 900)
 
 # Damaged resources, patched in this test program's own copy of the installer's resource object.
 werb_win32_test(test_hostile_resources tests/win32/test_hostile_resources.cpp)

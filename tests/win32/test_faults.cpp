@@ -1,7 +1,9 @@
-// Faults during a real installation: a full disk, a CD file that cannot be read, read-only and locked files
+// Faults during a real installation: a full disk, a CD file that cannot be read, the CD drive gone, read-only and locked files
 // in the target, long paths, Polish letters. Each ends on a defined page with nothing left outside what that
 // outcome allows; with WERB_FAULTS_TABLE set the run prints the table.
 #include "test_engine_support.h"
+#include "test_faults_table.h"
+#include "test_process_support.h"
 
 #include <shellapi.h>
 
@@ -24,32 +26,6 @@ const bool kHolder = [] {
     LocalFree(argv);
     return false;
 }();
-
-struct TFaultRow {
-    std::string Fault;
-    std::string Page;
-    int FilesOff;
-    int RegistryOff;
-};
-
-std::vector<TFaultRow>& Table()
-{
-    static std::vector<TFaultRow> rows;
-    return rows;
-}
-
-class PrintTable : public ::testing::Environment {
-public:
-    void TearDown() override
-    {
-        if (Env(L"WERB_FAULTS_TABLE").empty()) return;
-        std::printf("\n%-44s %-14s %-22s %s\n", "fault", "outcome page", "files off expectations",
-                    "registry off expectations");
-        for (const TFaultRow& r : Table())
-            std::printf("%-44s %-14s %-22d %d\n", r.Fault.c_str(), r.Page.c_str(), r.FilesOff, r.RegistryOff);
-    }
-};
-[[maybe_unused]] const auto* const kTable = ::testing::AddGlobalTestEnvironment(new PrintTable);
 
 std::wstring SystemFolder()
 {
@@ -151,7 +127,7 @@ protected:
         // Shortcuts, settings and the uninstall entry belong to a successful run only.
         const int registry = frmMain->FSukces ? 0 : (InstallationLeftTraces() ? 1 : 0) + SettingsWritten();
 
-        Table().push_back({fault, Page(), files, registry});
+        FaultTable().push_back({fault, Page(), files, registry});
         EXPECT_EQ(Page(), page) << fault << "; other questions: " << FOtherQuestions;
         EXPECT_EQ(files, 0) << fault << ": files outside what the outcome allows";
         EXPECT_EQ(registry, 0) << fault << ": registry entries or shortcuts outside what the outcome allows";
@@ -255,4 +231,26 @@ TEST_F(FaultTest, PolishLettersAndSpacesInTheCdAndTargetPaths)
     ASSERT_FALSE(HasFatalFailure());
     EXPECT_EQ(ReadBytes(Target(L"Słownik ń\\zażółć gęślą.txt")), std::string("jaźń"));
     Expect("Polish letters and spaces in CD and target paths", "End: 161");
+}
+
+TEST_F(FaultTest, CdDriveGoneDuringTheCopy)
+{
+    const std::wstring eject = ThroughZ(Env(L"WERB_CD_EJECT"));
+    if (eject.empty()) GTEST_SKIP() << "runs under scripts/with-cd-eject (test_faults_cd_gone)";
+    bool gone = false;
+    std::string copying;
+    std::size_t copied = 0;
+    // The second question comes after the copy's first entry: the drive goes while the copy is under way.
+    InstallThroughQuestions([&](int question) {
+        if (question != 2) return;
+        copying = frmMain->lblPlikZ.Caption();
+        copied = frmMain->FSkopiowanePliki.size();
+        gone = WriteBytes(eject + L"\\request", "") && WaitFor([&] { return Exists(eject + L"\\done"); }, 10000);
+    });
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_TRUE(gone) << "the drive was not taken away";
+    EXPECT_EQ(GetFileAttributesW(L"D:\\"), INVALID_FILE_ATTRIBUTES) << "D: is still there";
+    EXPECT_NE(copying.find("D:\\"), std::string::npos) << "not in the copy: " << copying;
+    EXPECT_GT(copied, 0u);
+    Expect("CD drive gone in the middle of the copy", "End: 162");
 }

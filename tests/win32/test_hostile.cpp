@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "install/WinHandle.h"
+#include "test_faults_table.h"
 #include "test_files_support.h"
 #include "test_process_support.h"
 #include "ui/Unicode.h"
@@ -433,20 +434,20 @@ protected:
 
     // One installation as a user does it: D:\instalator.exe, the wizard walked through by the demo's user to
     // a successful End page and Finish; then the batch file removes the copy.
-    void InstallFromCd()
+    void InstallFromCd(std::vector<wchar_t>* environment = nullptr)
     {
         const std::wstring log = FWork + L"\\walk" + std::to_wstring(++FWalks) + L".log";
         SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
         UniqueHandle output(CreateFileW(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
                                         CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         ASSERT_TRUE(output) << Narrow(log);
-        TProcess cd = Start(kCdProgram, L"\"D:\\instalator.exe\"", L"D:\\");
+        TProcess cd = Start(kCdProgram, L"\"D:\\instalator.exe\"", L"D:\\", environment);
         ASSERT_TRUE(cd.Handle);
         const std::wstring driver = ThroughZ(Env(L"WERB_DRIVER"));
         TProcess walk = Start(driver.c_str(),
                               L"\"" + driver + L"\" walk --lang pl --expect success --state \"" + FWork +
                                   L"\\walk.state\"",
-                              FWork, nullptr, output.Get());
+                              FWork, environment, output.Get());
         ASSERT_TRUE(walk.Handle);
         const bool walked = Ended(walk, kInstallMs);
         DWORD code = 1;
@@ -607,6 +608,30 @@ TEST_F(Hostile, TemporaryFolderKeepsNothingAfterInstallationsAndAKilledCopy)
     for (const auto& name : Names(FTemp))
         if (std::find(FTempBefore.begin(), FTempBefore.end(), name) == FTempBefore.end()) added.push_back(name);
     EXPECT_EQ(added, std::vector<std::wstring>{}) << "new in " << Narrow(FTemp) << ": " << Joined(added);
+}
+
+// Spaces and Polish letters in %TEMP%: the copy runs from there, installs, and its batch file removes it.
+TEST_F(Hostile, TemporaryFolderWithSpacesAndPolishLetters)
+{
+    if (Env(L"WERB_UNICODE_NAMES").empty()) GTEST_SKIP() << "needs a UTF-8 locale on the Unix side";
+    const std::wstring folder = FTemp + L"Tymczasowe zażółć ąę";
+    RemoveTree(folder);
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    FTemp = folder + L"\\";
+    FTempBefore.clear();
+    std::vector<wchar_t> environment = Environment({{L"TEMP", folder}, {L"TMP", folder}});
+    InstallFromCd(&environment);
+    const bool walked = !HasFailure();
+    const int left = static_cast<int>(Names(FTemp).size());
+    EXPECT_EQ(left, 0) << "left in " << Narrow(folder) << ": " << Joined(Names(FTemp));
+    EXPECT_TRUE(Exists(FTarget + L"\\Werbika.exe"));
+    DWORD flag = 1, size = sizeof flag;
+    const bool flagRead = RegGetValueW(HKEY_CURRENT_USER, L"SOFTWARE\\Zorvane\\Werbtron", L"InstallationInProgress",
+                                       RRF_RT_REG_DWORD, nullptr, &flag, &size) == ERROR_SUCCESS;
+    EXPECT_TRUE(flagRead && flag == 0) << "the installation flag was left set";
+    FaultTable().push_back({"Polish letters and spaces in the temporary folder", walked ? "End: 161" : "not End: 161",
+                            left, flagRead && flag == 0 ? 0 : 1});
+    RemoveTree(folder);
 }
 
 // With no command interpreter the batch file cannot start: the running copy is left to the next restart.
