@@ -505,9 +505,10 @@ void TfrmMain::Instaluj()
     ZmienStrone(+1);
 }
 
-void TfrmMain::ZapiszZachowujac(const std::string& cel, const std::function<void()>& zapisz)
+void TfrmMain::ZapiszZachowujac(const std::string& cel, const std::function<void()>& zapisz, bool celMozeIstniec)
 {
-    const std::string kopia = OdlozNaBok(cel);
+    // A look-up of a name that is not there scans the folder under Wine: skipped where nothing can be.
+    const std::string kopia = celMozeIstniec ? OdlozNaBok(cel) : std::string();
     try {
         zapisz();
     } catch (...) {
@@ -622,16 +623,26 @@ bool TfrmMain::SprawdzPrzerwanie()
 
 namespace {
 
-// One folder deeper for as long as it lives, however the copy of that folder ends.
+// One folder deeper for as long as it lives, however the copy of that folder ends; with it whether the
+// target folder of that level is new.
 class TPoziomNizej {
 public:
-    explicit TPoziomNizej(int& glebokosc) : FGlebokosc(++glebokosc) {}
-    ~TPoziomNizej() { --FGlebokosc; }
+    TPoziomNizej(int& glebokosc, bool& nowy, bool nowyNizej) : FGlebokosc(++glebokosc), FNowy(nowy), FNowyWyzej(nowy)
+    {
+        nowy = nowyNizej;
+    }
+    ~TPoziomNizej()
+    {
+        --FGlebokosc;
+        FNowy = FNowyWyzej;
+    }
     TPoziomNizej(const TPoziomNizej&) = delete;
     TPoziomNizej& operator=(const TPoziomNizej&) = delete;
 
 private:
     int& FGlebokosc;
+    bool& FNowy;
+    const bool FNowyWyzej;
 };
 
 } // namespace
@@ -658,13 +669,14 @@ void TfrmMain::KopiujKatalog(const std::string& zrodlo, const std::string& cel, 
         const std::string docelowy = cel + "\\" + nazwa;
         if (wpis.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             // A folder that was there before is used but not recorded: a roll-back must not remove it.
-            if (CreateDirectoryW(Widen(docelowy).c_str(), nullptr)) FUtworzoneKatalogi.push_back(docelowy);
+            const bool utworzony = CreateDirectoryW(Widen(docelowy).c_str(), nullptr) != FALSE;
+            if (utworzony) FUtworzoneKatalogi.push_back(docelowy);
             if (KatalogIstnieje(docelowy)) {
-                const TPoziomNizej nizej(FGlebokoscKopii);
+                const TPoziomNizej nizej(FGlebokoscKopii, FCelKopiiNowy, utworzony);
                 KopiujKatalog(zrodlowy, docelowy, wykluczenia);
             }
         } else {
-            ZapiszZachowujac(docelowy, [&] { KopiujPlik(zrodlowy, docelowy); });
+            ZapiszZachowujac(docelowy, [&] { KopiujPlik(zrodlowy, docelowy); }, !FCelKopiiNowy);
         }
         GaugePostep.SetProgress(Gauge32(FSkopiowanoBajtow));
         Application.ProcessMessages();

@@ -144,11 +144,13 @@ public:
 private:
     TPanel* Strona(int numer);
     bool Przerwac();
-    // Writes a file of the target folder through zapisz, keeping what it replaces until the run ends.
-    void ZapiszZachowujac(const std::string& cel, const std::function<void()>& zapisz);
+    // Writes a file of the target folder through zapisz, keeping what it replaces until the run ends;
+    // celMozeIstniec false: the folder was made empty by this run, there is nothing to keep.
+    void ZapiszZachowujac(const std::string& cel, const std::function<void()>& zapisz, bool celMozeIstniec = true);
     void ZakonczZmiany();
 
     int FGlebokoscKopii = 0;               // folders below the copy's top one, while it runs
+    bool FCelKopiiNowy = false;            // the folder the copy writes into was made by this run
     std::vector<std::uint8_t> FBuforKopii; // the copy's one block buffer, allocated with the first file
 };
 

@@ -16,11 +16,20 @@
 namespace {
 
 constexpr int kHashBits = 15;
-constexpr int kMaxChain = 256; // candidates tried per position in the best mode
-constexpr int kMaxKept = 64;   // of which kept at most, besides those reaching farther than all before
-constexpr int kMaxFull = 40;   // full-length candidates after which the search stops
-constexpr int kFastChain = 32; // candidates tried per position in the fast mode
-constexpr int kPasses = 2;     // parses, each priced by the stream before it (the first by the lazy one)
+
+// How far the match finder looks at each position.
+struct Search {
+    int Chain; // candidates tried
+    int Kept;  // of which kept at most, besides those reaching farther than all before
+    int Full;  // full-length candidates after which the search stops
+};
+constexpr Search kBestSearch{256, 64, 40};
+// Only the nearest and each longer one: most of the gain of the best search, at a fraction of its work.
+constexpr Search kFastSearch{16, 1, 1};
+constexpr int kLazyChain = 32; // candidates tried per position by the lazy parse
+constexpr int kPasses = 2;     // parses of the best mode, each priced by the stream before it (the first by the lazy one)
+// The fast mode prices its parse by a lazy parse of the block's start only.
+constexpr std::size_t kFastSample = std::size_t{256} << 10;
 constexpr std::int32_t kBit = 16; // costs are in 1/16 bit
 // The best mode parses in segments of this size: its prices fit 32 bits, its candidate lists stay in memory.
 constexpr std::size_t kSegment = std::size_t{2} << 20;
@@ -59,8 +68,8 @@ inline int CommonLength(const std::uint8_t* a, const std::uint8_t* b, int limit)
 // Hash chains over the whole input, read one segment after the other.
 class MatchFinder {
 public:
-    MatchFinder(const std::uint8_t* data, std::size_t size)
-        : FData(data), FSize(size), FHead(std::size_t{1} << kHashBits, -1) {
+    MatchFinder(const std::uint8_t* data, std::size_t size, Search search)
+        : FData(data), FSize(size), FSearch(search), FHead(std::size_t{1} << kHashBits, -1) {
         FPrev.fill(-1);
     }
 
@@ -78,14 +87,14 @@ public:
             // Not only the longest: a farther match may have a distance that codes shorter.
             std::int32_t cand = FHead[h];
             int kept = 0, full = 0, reach = 0;
-            for (int depth = kMaxChain; depth > 0 && cand >= 0 && pos - cand <= kMaxDistance; --depth) {
+            for (int depth = FSearch.Chain; depth > 0 && cand >= 0 && pos - cand <= kMaxDistance; --depth) {
                 const int length = CommonLength(FData + cand, FData + i, limit);
-                if (length >= kMinMatch && (kept < kMaxKept || length > reach)) {
+                if (length >= kMinMatch && (kept < FSearch.Kept || length > reach)) {
                     t.Packed.push_back(static_cast<std::uint16_t>((length - kMinMatch) << 12 | (pos - cand)));
                     ++kept;
                     reach = std::max(reach, length);
                 }
-                if (length == limit && ++full >= kMaxFull) break;
+                if (length == limit && ++full >= FSearch.Full) break;
                 cand = FPrev[cand & 4095];
             }
             FPrev[i & 4095] = FHead[h];
@@ -98,6 +107,7 @@ public:
 private:
     const std::uint8_t* FData;
     std::size_t FSize;
+    Search FSearch;
     std::vector<std::int32_t> FHead;
     // The window is 4095 bytes, so a ring of 4096 links holds every chain still in reach.
     std::array<std::int32_t, 4096> FPrev;
@@ -210,7 +220,7 @@ class Parser {
 public:
     Parser(const std::uint8_t* data, std::size_t size, const MatchTable& matches)
         : FData(data), FSize(size), FMatches(matches), FKey(size + kMaxLiteralRun + 1), FRest(size + 1),
-          FLit(size + 1), FLength(size), FDistance(size), FWindow(size + 1) {}
+          FLit(size + 1), FChoice(size) {}
 
     std::vector<std::uint8_t> Parse(const Costs& cost) {
         // Control byte price of a run of each length; runs past kShortRun all take the dearest one,
@@ -228,22 +238,26 @@ public:
         for (std::size_t j = FSize + 1; j < FKey.size(); ++j) FKey[j] = kUnreachable;
         FRest[FSize] = 0;
         FKey[FSize] = FLit[FSize];
-        // Ends in [i + shortRun + 1, i + kMaxLiteralRun], cheapest key first.
+        // Ends in [i + shortRun + 1, i + kMaxLiteralRun], cheapest key first; a ring of run ends.
+        std::uint32_t window[kWindow];
         std::size_t front = 0, back = 0;
+        // The nearest keys stay in registers: loading them just after their store would stall.
+        std::int32_t k1 = FKey[FSize], k2 = FKey[FSize + 1], k3 = FKey[FSize + 2], k4 = FKey[FSize + 3];
         for (std::size_t i = FSize; i-- > 0;) {
             const std::int32_t* const key = FKey.data() + i;
             std::int32_t bestRun = kUnreachable;
-            if (shortRun)
-                for (int l = 1; l <= kShortRun; ++l) bestRun = std::min(bestRun, run[l] + key[l]);
+            if (shortRun) {
+                bestRun = std::min({run[1] + k1, run[2] + k2, run[3] + k3, run[4] + k4});
+                for (int l = 5; l <= kShortRun; ++l) bestRun = std::min(bestRun, run[l] + key[l]);
+            }
             if (const std::size_t j = i + shortRun + 1; j <= FSize) {
-                while (back > front && FKey[FWindow[back - 1]] >= FKey[j]) --back;
-                FWindow[back++] = static_cast<std::uint32_t>(j);
-                while (FWindow[front] > i + kMaxLiteralRun) ++front;
-                bestRun = std::min(bestRun, longRun + FKey[FWindow[front]]);
+                while (back > front && FKey[window[(back - 1) % kWindow]] >= FKey[j]) --back;
+                window[back++ % kWindow] = static_cast<std::uint32_t>(j);
+                while (window[front % kWindow] > i + kMaxLiteralRun) ++front;
+                bestRun = std::min(bestRun, longRun + FKey[window[front % kWindow]]);
             }
             std::int32_t best = bestRun - FLit[i];
-            FLength[i] = 0;
-            FDistance[i] = 0;
+            std::uint16_t choice = 0;
 
             const std::uint32_t first = FMatches.Start[i], last = FMatches.Start[i + 1];
             const int longest = static_cast<int>(std::min<std::size_t>(kMaxMatch, FSize - i)); // items end in the segment
@@ -255,26 +269,31 @@ public:
                     const std::int32_t c = cost[(l - kMinMatch) << 4 | d >> 8] + distanceCost + FRest[i + l];
                     if (c < best) {
                         best = c;
-                        FLength[i] = static_cast<std::uint8_t>(l);
-                        FDistance[i] = static_cast<std::uint16_t>(d);
+                        choice = static_cast<std::uint16_t>((l - kMinMatch) << 12 | d);
                     }
                 }
             }
+            FChoice[i] = choice;
             FRest[i] = best;
             FKey[i] = FLit[i] + best;
+            k4 = k3;
+            k3 = k2;
+            k2 = k1;
+            k1 = FKey[i];
         }
         return Emit(run);
     }
 
 private:
     static constexpr int kShortRun = 16; // runs priced by their own control byte; 32 gains nothing
+    static constexpr std::size_t kWindow = 2 * kMaxLiteralRun; // more than the run ends of a window
     static constexpr std::int32_t kUnreachable = std::numeric_limits<std::int32_t>::max() / 2;
 
     std::vector<std::uint8_t> Emit(const std::int32_t* run) const {
         std::vector<std::uint8_t> out;
         out.reserve(FSize + FSize / kMaxLiteralRun + 16);
         for (std::size_t i = 0; i < FSize;) {
-            if (FDistance[i] == 0) {
+            if (FChoice[i] == 0) {
                 // The run length that gave the price: the shortest of the cheapest.
                 std::size_t l = 1;
                 while (run[l] + FKey[i + l] - FLit[i] != FRest[i]) ++l;
@@ -282,8 +301,8 @@ private:
                 out.insert(out.end(), FData + i, FData + i + l);
                 i += l;
             } else {
-                const std::size_t l = FLength[i];
-                const unsigned d = FDistance[i];
+                const std::size_t l = (FChoice[i] >> 12) + kMinMatch;
+                const unsigned d = FChoice[i] & 0x0FFF;
                 out.push_back(static_cast<std::uint8_t>((l - kMinMatch) << 4 | d >> 8));
                 out.push_back(static_cast<std::uint8_t>(d));
                 i += l;
@@ -296,9 +315,7 @@ private:
     std::size_t FSize;
     const MatchTable& FMatches;
     std::vector<std::int32_t> FKey, FRest, FLit;
-    std::vector<std::uint8_t> FLength;     // match chosen at a position
-    std::vector<std::uint16_t> FDistance; // 0 for a literal run
-    std::vector<std::uint32_t> FWindow;   // the sliding minimum's queue of run ends
+    std::vector<std::uint16_t> FChoice; // match chosen at a position, as in MatchTable; 0 for a literal run
 };
 
 // ---- Lazy parsing --------------------------------------------------------------------------
@@ -389,29 +406,40 @@ std::vector<std::uint8_t> LazyParse(const std::uint8_t* data, std::size_t size, 
     return out;
 }
 
-// The optimal parse, first priced by the lazy parse's stream `lazy` of the same data: a better
-// start than flat prices, and it costs nothing more, as the best mode runs the lazy parse anyway.
-std::vector<std::uint8_t> OptimalParse(const std::uint8_t* data, std::size_t size, const std::vector<std::uint8_t>& lazy) {
+// The optimal parse, first priced by `cost` (from a lazy parse: a better start than flat prices),
+// then by the stream of the pass before.
+std::vector<std::uint8_t> OptimalParse(const std::uint8_t* data, std::size_t size, const Costs& cost, Search search,
+                                       int passes) {
     std::vector<std::uint8_t> stream;
-    const Costs cost = CostsFrom(lazy);
-    MatchFinder finder(data, size);
+    MatchFinder finder(data, size, search);
     for (std::size_t begin = 0; begin < size; begin += kSegment) {
         const std::size_t end = std::min(size, begin + kSegment);
         const MatchTable matches = finder.Find(begin, end);
         Parser parser(data + begin, end - begin, matches);
         std::vector<std::uint8_t> part = parser.Parse(cost);
-        for (int pass = 1; pass < kPasses; ++pass) part = parser.Parse(CostsFrom(part));
+        for (int pass = 1; pass < passes; ++pass) part = parser.Parse(CostsFrom(part));
         stream.insert(stream.end(), part.begin(), part.end());
     }
     return stream;
+}
+
+// The best mode's parse, priced first by its lazy parse `lazy` of the same data (which it runs anyway).
+std::vector<std::uint8_t> BestParse(const std::uint8_t* data, std::size_t size, const std::vector<std::uint8_t>& lazy) {
+    return OptimalParse(data, size, CostsFrom(lazy), kBestSearch, kPasses);
+}
+
+// The fast mode's parse: one pass of a shallow search, priced by a lazy parse of the block's start,
+// which prices nearly as well as one of the whole block.
+std::vector<std::uint8_t> FastParse(const std::uint8_t* data, std::size_t size) {
+    const std::vector<std::uint8_t> sample = LazyParse(data, std::min(size, kFastSample), kLazyChain);
+    return OptimalParse(data, size, CostsFrom(sample), kFastSearch, 1);
 }
 
 } // namespace
 
 std::vector<std::uint8_t> EncodeLzStage(const std::uint8_t* data, std::size_t size, EncodeMode mode) {
     if (size == 0) return {};
-    std::vector<std::uint8_t> lazy = LazyParse(data, size, kFastChain);
-    return mode == EncodeMode::Fast ? lazy : OptimalParse(data, size, lazy);
+    return mode == EncodeMode::Fast ? FastParse(data, size) : BestParse(data, size, LazyParse(data, size, kLazyChain));
 }
 
 std::vector<std::uint8_t> EncodeCodeStage(const std::uint8_t* data, std::size_t size) {
@@ -440,13 +468,15 @@ std::vector<std::uint8_t> EncodeCodeStage(const std::uint8_t* data, std::size_t 
 
 std::vector<std::uint8_t> EncodeBlock(const std::uint8_t* data, std::size_t size, EncodeMode mode) {
     if (size == 0 || size > kMaxEncodeSize) return {};
-    const std::vector<std::uint8_t> lazy = LazyParse(data, size, kFastChain);
-    std::vector<std::uint8_t> block = EncodeCodeStage(lazy.data(), lazy.size());
+    const std::vector<std::uint8_t> fast = FastParse(data, size);
+    std::vector<std::uint8_t> block = EncodeCodeStage(fast.data(), fast.size());
     if (mode == EncodeMode::Best) {
-        // The prices are estimates, so the lazy parse can win on odd data: keep the smaller.
-        const std::vector<std::uint8_t> stream = OptimalParse(data, size, lazy);
-        std::vector<std::uint8_t> other = EncodeCodeStage(stream.data(), stream.size());
-        if (other.size() < block.size()) block.swap(other);
+        // The prices are estimates, so the fast or the lazy parse can win on odd data: keep the smallest.
+        const std::vector<std::uint8_t> lazy = LazyParse(data, size, kLazyChain);
+        for (const std::vector<std::uint8_t>& stream : {lazy, BestParse(data, size, lazy)}) {
+            std::vector<std::uint8_t> other = EncodeCodeStage(stream.data(), stream.size());
+            if (other.size() < block.size()) block.swap(other);
+        }
     }
     return block;
 }
