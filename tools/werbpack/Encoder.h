@@ -13,7 +13,7 @@ inline constexpr std::size_t kMaxEncodeSize = std::size_t{1} << 28;
 // How hard the LZ stage looks for the cheapest parse.
 enum class EncodeMode : std::uint8_t {
     Best, // optimal parse priced by the prefix stage's code lengths; never larger than Fast
-    Fast, // lazy parse with short match chains
+    Fast, // one pass of a priced parse over the last places of three hashes
 };
 
 // LZ stage: literal runs of 1..128 and matches of 3..10 bytes at distances 1..4095.
