@@ -1,13 +1,12 @@
-// Faults during a real installation: a full disk, a CD file that cannot be read, the CD drive gone, read-only and locked files
-// in the target, long paths, Polish letters. Each ends on a defined page with nothing left outside what that
-// outcome allows; with WERB_FAULTS_TABLE set the run prints the table.
+// Faults during a real installation: a full disk, a CD file that cannot be read, the CD drive gone, read-only
+// and locked files in the target, long paths, Polish letters. Each ends on a defined page with nothing left
+// outside what that outcome allows; with WERB_FAULTS_TABLE set the run prints the table.
 #include "test_engine_support.h"
 #include "test_faults_table.h"
 #include "test_process_support.h"
 
 #include <shellapi.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
