@@ -5,8 +5,14 @@ set(WERB_CANARY_DIR ${PROJECT_BINARY_DIR}/canary)
 # Canary DLLs: the DLLs the installer loads by name at run time, the ones Wine's and Windows' system DLLs pull
 # in after them, and the runtime DLLs a MinGW program could look for. The common controls are imported: their
 # canary exports what the installer imports, so that a loader taking it would run its attach.
+# The GCC runtime DLL's name tells the exception model of the tree's architecture.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(WERB_LIBGCC_DLL libgcc_s_seh-1)
+else()
+  set(WERB_LIBGCC_DLL libgcc_s_dw2-1)
+endif()
 set(WERB_CANARY_DLLS version msftedit riched20 uxtheme sfc dwmapi propsys cryptbase userenv profapi wtsapi32
-  secur32 winmm libgcc_s_dw2-1 libstdc++-6 libwinpthread-1 comctl32)
+  secur32 winmm ${WERB_LIBGCC_DLL} libstdc++-6 libwinpthread-1 comctl32)
 set(WERB_CANARY_TARGETS "")
 foreach(name ${WERB_CANARY_DLLS})
   string(MAKE_C_IDENTIFIER ${name} id)
@@ -35,7 +41,7 @@ list(JOIN WERB_CANARY_DLLS "," canary_names)
 # The real installer from D: with the canaries beside it, whole installations driven by the demo's user; the CD
 # folder, %TEMP%, C:\, Program Files and the registry are shared: run alone.
 werb_win32_test(test_hostile tests/win32/test_hostile.cpp)
-target_link_libraries(test_hostile PRIVATE ole32 shell32)
+target_link_libraries(test_hostile PRIVATE werb_install ole32 shell32)
 add_dependencies(test_hostile instalator demo_driver werb_cd werb_canary_program werb_canary_loader
   ${WERB_CANARY_TARGETS})
 set(hostile_env LC_ALL=C WERB_CDROM=${PROJECT_BINARY_DIR}/cdrom WERB_INSTALATOR=$<TARGET_FILE:instalator>

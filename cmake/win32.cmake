@@ -44,6 +44,7 @@ werb_win32_test(test_platform
   tests/win32/test_harness.cpp
   tests/win32/test_format_locale.cpp
 )
+target_link_libraries(test_platform PRIVATE werb_install)
 set_tests_properties(test_platform PROPERTIES ENVIRONMENT "LC_ALL=C;WERB_CDROM=${PROJECT_BINARY_DIR}/cdrom")
 # The locale-dependent cases again in the locales the installer meets (Wine takes the locale from LC_ALL).
 foreach(loc pl_PL fr_FR de_DE)

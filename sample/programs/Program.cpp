@@ -38,7 +38,8 @@ std::wstring Decoded(const wchar_t* value)
 void AppendValues(HKEY root, const wchar_t* rootName, wchar_t* text, size_t size)
 {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(root, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+    // The 32-bit view: the product is a 32-bit program, whatever this sample was built as.
+    if (RegOpenKeyExW(root, kSettingsKey, 0, KEY_READ | KEY_WOW64_32KEY, &key) != ERROR_SUCCESS) return;
     size_t used = wcslen(text);
     used += static_cast<size_t>(std::swprintf(text + used, size - used, L"\n%ls\\%ls:\n", rootName, kSettingsKey));
     for (DWORD i = 0; used + 1 < size; ++i) {

@@ -62,9 +62,15 @@ WERB_LATE(LRESULT, DefSubclassProc, DefSubclassProc, (HWND a, UINT b, WPARAM c, 
 
 #undef WERB_LATE
 
-// The import pointers, named as the linker knows them (stdcall: argument bytes after the @).
+// The import pointers, named as the linker knows them: on x86 with the leading underscore and the stdcall
+// argument bytes after the @, on x86-64 plain.
+#if defined(__i386__)
+#define WERB_IMPORT_SYMBOL(Name, Bytes) "__imp__" #Name "@" #Bytes
+#else
+#define WERB_IMPORT_SYMBOL(Name, Bytes) "__imp_" #Name
+#endif
 #define WERB_IMPORT(Name, Defined, Bytes)                                                       \
-    extern "C" void* const werb_imp_##Name __asm__("__imp__" #Name "@" #Bytes) =              \
+    extern "C" void* const werb_imp_##Name __asm__(WERB_IMPORT_SYMBOL(Name, Bytes)) =        \
         reinterpret_cast<void*>(&Defined);
 
 WERB_IMPORT(InitCommonControlsEx, LateInitCommonControlsEx, 4)
@@ -77,3 +83,4 @@ WERB_IMPORT(RemoveWindowSubclass, RemoveWindowSubclass, 12)
 WERB_IMPORT(DefSubclassProc, DefSubclassProc, 16)
 
 #undef WERB_IMPORT
+#undef WERB_IMPORT_SYMBOL

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "install/IoError.h"
+#include "install/ProductView.h"
 #include "install/Produkt.h"
 #include "install/WinHandle.h"
 #include "ui/Unicode.h"
@@ -276,9 +277,9 @@ void UstawFlageInstalacji(std::int32_t produkt, bool wartosc)
     const std::wstring path = Widen(opis->KluczUstawien);
     UniqueRegKey key;
     const LSTATUS opened =
-        wartosc ? RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                                  nullptr, key.Receive(), nullptr)
-                : RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_ALL_ACCESS, key.Receive());
+        wartosc ? RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                  KEY_ALL_ACCESS | kProductView, nullptr, key.Receive(), nullptr)
+                : RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_ALL_ACCESS | kProductView, key.Receive());
     if (opened != ERROR_SUCCESS || !key) return;
     const DWORD value = wartosc ? 1 : 0;
     // Failure is silent: the flag is advisory.
@@ -660,10 +661,9 @@ void UsunOdlozony(std::string_view kopia)
 bool InstalujPlikSystemowy(std::string_view nazwa, std::string_view zrodlo, int major, int minor,
                            std::vector<TZmianaPliku>* zmiany)
 {
-    wchar_t bufor[MAX_PATH + 1] = {};
-    const UINT n = GetSystemDirectoryW(bufor, MAX_PATH + 1);
-    if (n == 0 || n > MAX_PATH) return true;
-    std::wstring katalog(bufor, n);
+    // The product is 32-bit: its shared files belong in the 32-bit system folder.
+    std::wstring katalog = ProductSystemFolder();
+    if (katalog.empty()) return true;
     if (katalog.back() != L'\\') katalog += L'\\';
     const std::wstring systemowy = katalog + Widen(nazwa);
     if (GetFileAttributesW(systemowy.c_str()) != INVALID_FILE_ATTRIBUTES) {
@@ -738,7 +738,7 @@ constexpr wchar_t kShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersi
 std::string ReadRegistryString(HKEY root, const wchar_t* key, const wchar_t* value)
 {
     UniqueRegKey opened;
-    if (RegOpenKeyExW(root, key, 0, KEY_READ, opened.Receive()) != ERROR_SUCCESS) return {};
+    if (RegOpenKeyExW(root, key, 0, KEY_READ | kProductView, opened.Receive()) != ERROR_SUCCESS) return {};
     std::vector<wchar_t> buf(MAX_PATH + 1);
     for (int attempt = 0; attempt < 4; ++attempt) {
         DWORD type = 0;
@@ -878,9 +878,9 @@ bool TRegistry::OpenKey(std::string_view key, bool create)
     CloseKey();
     const std::wstring path = Widen(key);
     HKEY opened = nullptr;
-    const LSTATUS r = create ? RegCreateKeyExW(FRoot, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, FAccess,
-                                               nullptr, &opened, nullptr)
-                             : RegOpenKeyExW(FRoot, path.c_str(), 0, FAccess, &opened);
+    const LSTATUS r = create ? RegCreateKeyExW(FRoot, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                               FAccess | kProductView, nullptr, &opened, nullptr)
+                             : RegOpenKeyExW(FRoot, path.c_str(), 0, FAccess | kProductView, &opened);
     if (r != ERROR_SUCCESS) return false;
     FKey = opened;
     return true;

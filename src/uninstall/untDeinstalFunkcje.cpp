@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "install/ProductView.h"
 #include "install/Produkt.h"
 #include "install/TKod.h"
 #include "install/WinHandle.h"
@@ -31,12 +32,12 @@ std::optional<std::string> CzytajTekst(TKorzen korzen, std::string_view klucz, c
 {
     const std::wstring k = Widen(klucz);
     DWORD rozmiar = 0;
-    if (RegGetValueW(UchwytKorzenia(korzen), k.c_str(), nazwa, RRF_RT_REG_SZ, nullptr, nullptr, &rozmiar) !=
+    if (GetProductValue(UchwytKorzenia(korzen), k.c_str(), nazwa, RRF_RT_REG_SZ, nullptr, nullptr, &rozmiar) !=
         ERROR_SUCCESS)
         return std::nullopt;
     std::wstring tekst(rozmiar / sizeof(wchar_t) + 1, L'\0');
     rozmiar = static_cast<DWORD>(tekst.size() * sizeof(wchar_t));
-    if (RegGetValueW(UchwytKorzenia(korzen), k.c_str(), nazwa, RRF_RT_REG_SZ, nullptr, tekst.data(), &rozmiar) !=
+    if (GetProductValue(UchwytKorzenia(korzen), k.c_str(), nazwa, RRF_RT_REG_SZ, nullptr, tekst.data(), &rozmiar) !=
         ERROR_SUCCESS)
         return std::nullopt;
     tekst.resize(wcsnlen(tekst.c_str(), tekst.size()));
@@ -189,8 +190,8 @@ void TUsuwanie::Wartosci()
         const std::string opis = NazwaKlucza(w.Korzen, w.Klucz) + " \"" + w.Nazwa + "\"";
         Krok(opis);
         UniqueRegKey klucz;
-        if (RegOpenKeyExW(UchwytKorzenia(w.Korzen), Widen(w.Klucz).c_str(), 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
-                          klucz.Receive()) != ERROR_SUCCESS) {
+        if (RegOpenKeyExW(UchwytKorzenia(w.Korzen), Widen(w.Klucz).c_str(), 0,
+                          KEY_QUERY_VALUE | KEY_SET_VALUE | kProductView, klucz.Receive()) != ERROR_SUCCESS) {
             // A missing key holds nothing to remove; one that exists but cannot be opened stays as it is.
             if (KluczIstnieje(w.Korzen, w.Klucz)) Zostaw(opis, TPowod::pwNieUsuniety);
             continue;
@@ -223,7 +224,7 @@ void TUsuwanie::Klucze()
         bool zbadany = false;
         {
             UniqueRegKey otwarty;
-            if (RegOpenKeyExW(UchwytKorzenia(k.Korzen), Widen(k.Klucz).c_str(), 0, KEY_QUERY_VALUE,
+            if (RegOpenKeyExW(UchwytKorzenia(k.Korzen), Widen(k.Klucz).c_str(), 0, KEY_QUERY_VALUE | kProductView,
                               otwarty.Receive()) != ERROR_SUCCESS)
                 continue;
             zbadany = RegQueryInfoKeyW(otwarty.Get(), nullptr, nullptr, nullptr, &podklucze, nullptr, nullptr,
@@ -234,7 +235,7 @@ void TUsuwanie::Klucze()
         } else if (podklucze != 0 || wartosci != 0) {
             // What holds the values of another installation of the product says so; anything else is foreign.
             Zostaw(opis, InnejInstalacji(k.Korzen, k.Klucz) ? TPowod::pwInnaInstalacja : TPowod::pwNiePusty);
-        } else if (RegDeleteKeyW(UchwytKorzenia(k.Korzen), Widen(k.Klucz).c_str()) == ERROR_SUCCESS) {
+        } else if (DeleteProductKey(UchwytKorzenia(k.Korzen), Widen(k.Klucz).c_str()) == ERROR_SUCCESS) {
             ++FWynik.Rejestr;
         } else {
             Zostaw(opis, TPowod::pwNieUsuniety);
@@ -288,7 +289,8 @@ HKEY UchwytKorzenia(TKorzen korzen)
 bool KluczIstnieje(TKorzen korzen, std::string_view klucz)
 {
     UniqueRegKey k;
-    return RegOpenKeyExW(UchwytKorzenia(korzen), Widen(klucz).c_str(), 0, KEY_READ, k.Receive()) == ERROR_SUCCESS;
+    return RegOpenKeyExW(UchwytKorzenia(korzen), Widen(klucz).c_str(), 0, KEY_READ | kProductView, k.Receive()) ==
+           ERROR_SUCCESS;
 }
 
 std::vector<std::string> BrakujaceKlucze(TKorzen korzen, std::string_view klucz)

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "install/Czcionki.h"
+#include "install/ProductView.h"
 #include "install/Produkt.h"
 #include "install/untInstalFunkcje.h"
 #include "texts/Format.h"
@@ -54,7 +55,7 @@ std::optional<DWORD> JezykZRejestru()
     if (!opis || opis->ProgramyUstawien.empty()) return std::nullopt;
     const std::wstring klucz = Widen(std::string(opis->KluczProgramow) + "\\" + opis->ProgramyUstawien.front());
     DWORD jezyk = 0, rozmiar = sizeof jezyk;
-    if (RegGetValueW(HKEY_CURRENT_USER, klucz.c_str(), L"JezykInterfejsu", RRF_RT_REG_DWORD, nullptr, &jezyk,
+    if (GetProductValue(HKEY_CURRENT_USER, klucz.c_str(), L"JezykInterfejsu", RRF_RT_REG_DWORD, nullptr, &jezyk,
                      &rozmiar) != ERROR_SUCCESS)
         return std::nullopt;
     return jezyk;

@@ -12,6 +12,7 @@
 #include "dialogs/untPytanie.h"
 #include "install/Czcionki.h"
 #include "install/IoError.h"
+#include "install/ProductView.h"
 #include "install/Produkt.h"
 #include "install/WinHandle.h"
 #include "install/untInstalFunkcje.h"
@@ -384,12 +385,8 @@ void TfrmMain::UstawKatalogZrodlowy()
 
 void TfrmMain::UstawKatalogDocelowy()
 {
-    std::string p;
-    wchar_t bufor[MAX_PATH + 1] = {};
-    DWORD rozmiar = sizeof bufor - sizeof(wchar_t);
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion", L"ProgramFilesDir",
-                     RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, bufor, &rozmiar) == ERROR_SUCCESS)
-        p = Narrow(bufor);
+    // The folder a 32-bit program is given: the product is one.
+    std::string p = Narrow(ProductProgramFiles());
     if (p.empty()) p = "C:";
     const TOpisProduktu* opis = OpisProduktu(NumerProduktu);
     FKatalogDocelowy = p + "\\" + (opis ? opis->NazwaKatalogu : "");

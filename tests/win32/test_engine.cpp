@@ -111,8 +111,7 @@ TEST_F(EngineTest, CloseAnsweredYesRollsBackWhatWasRecordedAndKeepsWhatWasThere)
 
 TEST_F(EngineTest, ConfirmedCancelAtEveryCheckPointLeavesNothingBehind)
 {
-    wchar_t system[MAX_PATH + 1] = {};
-    GetSystemDirectoryW(system, MAX_PATH + 1);
+    const std::wstring system = ProductSystemFolder();
     const auto systemBefore = Listing(system);
     // A full run asks at 11 check points (see the declined run above); cancel at each in turn.
     for (int k = 1; k <= 11; ++k) {
@@ -244,9 +243,7 @@ protected:
     }
     static std::wstring SystemPath(const wchar_t* name)
     {
-        wchar_t p[MAX_PATH + 1] = {};
-        GetSystemDirectoryW(p, MAX_PATH + 1);
-        return std::wstring(p) + L"\\" + name;
+        return ProductSystemFolder() + L"\\" + name;
     }
     void SetUp() override
     {

@@ -3,6 +3,8 @@
 #pragma once
 
 #include "test_wizard_support.h"
+#include "demo-driver/ReadBack.h"
+#include "install/ProductView.h"
 
 #include <shlobj.h>
 
@@ -60,8 +62,8 @@ inline constexpr const wchar_t* kUninstallKey = L"Software\\Microsoft\\Windows\\
 inline void ForgetInstallation()
 {
     for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-        RegDeleteTreeW(root, L"SOFTWARE\\Zorvane");
-        RegDeleteTreeW(root, kUninstallKey);
+        DeleteTree32(root, L"SOFTWARE\\Zorvane");
+        DeleteTree32(root, kUninstallKey);
     }
     for (int csidl : {CSIDL_PROGRAMS, CSIDL_COMMON_PROGRAMS}) {
         const std::wstring programs = ShellFolder(csidl);
@@ -74,7 +76,7 @@ inline bool InstallationLeftTraces()
     HKEY key = nullptr;
     bool traces = false;
     for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-        if (RegOpenKeyExW(root, kUninstallKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+        if (RegOpenKeyExW(root, kUninstallKey, 0, KEY_READ | kView32, &key) == ERROR_SUCCESS) {
             RegCloseKey(key);
             traces = true;
         }
@@ -127,9 +129,7 @@ protected:
 
     static std::wstring SystemFile(const wchar_t* name)
     {
-        wchar_t p[MAX_PATH + 1] = {};
-        GetSystemDirectoryW(p, MAX_PATH + 1);
-        return std::wstring(p) + L"\\" + name;
+        return ProductSystemFolder() + L"\\" + name;
     }
 
     std::wstring Target(const std::wstring& relative) const { return FTarget + L"\\" + relative; }

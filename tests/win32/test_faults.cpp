@@ -28,9 +28,7 @@ const bool kHolder = [] {
 
 std::wstring SystemFolder()
 {
-    wchar_t p[MAX_PATH + 1] = {};
-    GetSystemDirectoryW(p, MAX_PATH + 1);
-    return p;
+    return ProductSystemFolder();
 }
 
 // The settings of the product other than the installation flag, which the wizard keeps while it runs.
@@ -39,7 +37,7 @@ int SettingsWritten()
     int n = 0;
     for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
         HKEY key = nullptr;
-        if (RegOpenKeyExW(root, L"SOFTWARE\\Zorvane\\Werbtron", 0, KEY_READ, &key) != ERROR_SUCCESS) continue;
+        if (RegOpenKeyExW(root, L"SOFTWARE\\Zorvane\\Werbtron", 0, KEY_READ | kView32, &key) != ERROR_SUCCESS) continue;
         for (DWORD i = 0;; ++i) {
             wchar_t name[256];
             DWORD length = 256;

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "install/ProductView.h"
 #include "ui/Unicode.h"
 
 namespace {
@@ -69,13 +70,23 @@ TEST(WineHarness, RegistryKeysAreRealAndRemovable)
     EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, key, 0, KEY_READ, &h), ERROR_SUCCESS);
 }
 
-TEST(WineHarness, ThirtyTwoBitProgramSeesTheX86ProgramFiles)
+// The prefix is 64-bit Windows and the product a 32-bit program: whatever this test's own build, the installer
+// must read and write where a 32-bit program does.
+TEST(WineHarness, TheProductsViewIsThatOfA32BitProgram)
 {
-    // The installed product is 32-bit; the installer must see its registry view and folders.
-    wchar_t buf[MAX_PATH] = {};
-    DWORD size = sizeof buf;
-    ASSERT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion",
-                           L"ProgramFilesDir", RRF_RT_REG_SZ, nullptr, buf, &size),
+    EXPECT_STRCASEEQ(Narrow(ProductProgramFiles()).c_str(), "C:\\Program Files (x86)");
+    EXPECT_STRCASEEQ(Narrow(ProductSystemFolder()).c_str(), "C:\\windows\\syswow64");
+
+    // A value written through the view is seen by the 32-bit view alone.
+    const wchar_t* key = L"Software\\WerbfrankoViewProbe";
+    HKEY h = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_ALL_ACCESS | kProductView, nullptr, &h,
+                              nullptr),
               ERROR_SUCCESS);
-    EXPECT_STRCASEEQ(Narrow(buf).c_str(), "C:\\Program Files (x86)");
+    RegCloseKey(h);
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_READ | KEY_WOW64_32KEY, &h), ERROR_SUCCESS);
+    RegCloseKey(h);
+    EXPECT_NE(RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_READ | KEY_WOW64_64KEY, &h), ERROR_SUCCESS);
+    EXPECT_EQ(DeleteProductKey(HKEY_LOCAL_MACHINE, key), ERROR_SUCCESS);
+    EXPECT_NE(RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_READ | KEY_WOW64_32KEY, &h), ERROR_SUCCESS);
 }

@@ -19,6 +19,8 @@
 #include <thread>
 #include <vector>
 
+#include "demo-driver/ReadBack.h"
+#include "install/ProductView.h"
 #include "install/WinHandle.h"
 #include "test_faults_table.h"
 #include "test_files_support.h"
@@ -75,29 +77,17 @@ std::wstring ShellFolder(int csidl)
 
 std::wstring SystemFile(const wchar_t* name)
 {
-    wchar_t p[MAX_PATH + 1] = {};
-    GetSystemDirectoryW(p, MAX_PATH + 1);
-    return std::wstring(p) + L"\\" + name;
+    return ProductSystemFolder() + L"\\" + name;
 }
 
 // The folder the installer proposes, the one the demo's user accepts.
 std::wstring InstalledFolder()
 {
-    wchar_t buf[MAX_PATH] = {};
-    DWORD size = sizeof buf - sizeof(wchar_t);
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion", L"ProgramFilesDir",
-                     RRF_RT_REG_SZ, nullptr, buf, &size) != ERROR_SUCCESS)
-        return {};
-    return std::wstring(buf) + L"\\Werbika";
+    const std::wstring programFiles = ProductProgramFiles();
+    if (programFiles.empty()) return {};
+    return programFiles + L"\\Werbika";
 }
 
-std::optional<std::wstring> RegString(HKEY root, const wchar_t* key, const wchar_t* name)
-{
-    wchar_t buf[2048] = {};
-    DWORD size = sizeof buf - sizeof(wchar_t);
-    if (RegGetValueW(root, key, name, RRF_RT_REG_SZ, nullptr, buf, &size) != ERROR_SUCCESS) return std::nullopt;
-    return std::wstring(buf);
-}
 
 // ---- processes ----
 
@@ -420,8 +410,8 @@ protected:
     void ForgetInstallation()
     {
         for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-            RegDeleteTreeW(root, L"SOFTWARE\\Zorvane");
-            RegDeleteTreeW(root, kUninstallKey);
+            DeleteTree32(root, L"SOFTWARE\\Zorvane");
+            DeleteTree32(root, kUninstallKey);
         }
         for (int csidl : {CSIDL_PROGRAMS, CSIDL_COMMON_PROGRAMS, CSIDL_DESKTOPDIRECTORY, CSIDL_COMMON_DESKTOPDIRECTORY}) {
             const std::wstring folder = ShellFolder(csidl);
@@ -552,8 +542,8 @@ TEST_F(Hostile, UninstallEntryStartsDeInstalkaNotAProgramOnTheWay)
 {
     InstallFromCd();
     ASSERT_FALSE(HasFailure());
-    std::optional<std::wstring> line = RegString(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString");
-    if (!line) line = RegString(HKEY_CURRENT_USER, kUninstallKey, L"UninstallString");
+    std::optional<RegString> line = ReadRegString(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString");
+    if (!line) line = ReadRegString(HKEY_CURRENT_USER, kUninstallKey, L"UninstallString");
     ASSERT_TRUE(line) << "no uninstall entry";
     const std::wstring uninstaller = FTarget + L"\\DeInstalka.exe";
     ASSERT_TRUE(Exists(uninstaller));
@@ -572,12 +562,12 @@ TEST_F(Hostile, UninstallEntryStartsDeInstalkaNotAProgramOnTheWay)
         RemoveTree(kMarkers);
     }
 
-    TProcess p = Start(nullptr, *line, L"C:\\");
-    ASSERT_TRUE(p.Handle) << Narrow(*line);
-    EXPECT_EQ(Lower(ImageOf(p.Handle.Get())), Lower(uninstaller)) << Narrow(*line);
+    TProcess p = Start(nullptr, line->Text, L"C:\\");
+    ASSERT_TRUE(p.Handle) << Narrow(line->Text);
+    EXPECT_EQ(Lower(ImageOf(p.Handle.Get())), Lower(uninstaller)) << Narrow(line->Text);
     TerminateProcess(p.Handle.Get(), 1);
     Ended(p, kStartMs);
-    EXPECT_FALSE(Exists(ran)) << "C:\\Program.exe ran from " << Narrow(*line);
+    EXPECT_FALSE(Exists(ran)) << "C:\\Program.exe ran from " << Narrow(line->Text);
 }
 
 TEST_F(Hostile, TemporaryFolderKeepsNothingAfterInstallationsAndAKilledCopy)

@@ -35,7 +35,9 @@ class ProgramFilesDirAside {
 public:
     ProgramFilesDirAside()
     {
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &FKey) != ERROR_SUCCESS) {
+        // The 32-bit view's value: the one the installer reads.
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_WOW64_32KEY, &FKey) !=
+            ERROR_SUCCESS) {
             FKey = nullptr;
             return;
         }

@@ -98,17 +98,17 @@ TEST_F(RegistryTest, KeysThatCannotBeCreatedAreSkippedSilently)
         UniqueRegKey zorvane;
         if (root == HKEY_CURRENT_USER) {
             // The user's settings key lives under Zorvane, which must stay lasting there.
-            ASSERT_EQ(RegCreateKeyExW(root, L"SOFTWARE\\Zorvane", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+            ASSERT_EQ(RegCreateKeyExW(root, L"SOFTWARE\\Zorvane", 0, nullptr, 0, KEY_ALL_ACCESS | kView32, nullptr,
                                       zorvane.Receive(), nullptr),
                       ERROR_SUCCESS);
         }
         UniqueRegKey k;
-        ASSERT_EQ(RegCreateKeyExW(root, parent.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr,
-                                  k.Receive(), nullptr),
+        ASSERT_EQ(RegCreateKeyExW(root, parent.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS | kView32,
+                                  nullptr, k.Receive(), nullptr),
                   ERROR_SUCCESS);
     }
     UniqueRegKey probe;
-    ASSERT_NE(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kProductKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+    ASSERT_NE(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kProductKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | kView32, nullptr,
                               probe.Receive(), nullptr),
               ERROR_SUCCESS)
         << "this Wine lets a lasting key be made under a volatile one";

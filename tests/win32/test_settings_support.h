@@ -64,7 +64,7 @@ public:
     ~TemporaryRegString()
     {
         UniqueRegKey k;
-        if (RegOpenKeyExW(FRoot, FKey.c_str(), 0, KEY_SET_VALUE, k.Receive()) != ERROR_SUCCESS) return;
+        if (RegOpenKeyExW(FRoot, FKey.c_str(), 0, KEY_SET_VALUE | kView32, k.Receive()) != ERROR_SUCCESS) return;
         if (FOld)
             RegSetValueExW(k.Get(), FValue.c_str(), 0, FOld->Type, reinterpret_cast<const BYTE*>(FOld->Text.c_str()),
                            static_cast<DWORD>((FOld->Text.size() + 1) * sizeof(wchar_t)));
@@ -77,7 +77,7 @@ public:
     bool Remove()
     {
         UniqueRegKey k;
-        if (RegOpenKeyExW(FRoot, FKey.c_str(), 0, KEY_SET_VALUE, k.Receive()) != ERROR_SUCCESS) return false;
+        if (RegOpenKeyExW(FRoot, FKey.c_str(), 0, KEY_SET_VALUE | kView32, k.Receive()) != ERROR_SUCCESS) return false;
         const LSTATUS r = RegDeleteValueW(k.Get(), FValue.c_str());
         return r == ERROR_SUCCESS || r == ERROR_FILE_NOT_FOUND;
     }
@@ -164,8 +164,8 @@ struct LanguageCase {
 inline void ForgetSettingsAndGroups()
 {
     for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-        RegDeleteTreeW(root, L"SOFTWARE\\Zorvane");
-        RegDeleteTreeW(root, kUninstallKey.c_str());
+        DeleteTree32(root, L"SOFTWARE\\Zorvane");
+        DeleteTree32(root, kUninstallKey);
     }
     for (int csidl : {CSIDL_PROGRAMS, CSIDL_COMMON_PROGRAMS}) {
         const std::wstring programs = ShellPath(csidl);

@@ -46,7 +46,7 @@ void NoteTree(const std::wstring& folder, Snapshot& out)
 void NoteKey(HKEY root, const std::wstring& name, const std::wstring& key, Snapshot& out)
 {
     UniqueRegKey k;
-    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, k.Receive()) != ERROR_SUCCESS) return;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, k.Receive()) != ERROR_SUCCESS) return;
     out.insert(name + L"\\" + key);
     for (DWORD i = 0;; ++i) {
         wchar_t value[16384];
@@ -78,11 +78,14 @@ Snapshot Prefix()
     temp.pop_back();
     // Not the desktop: Wine links it to the Unix home folder. The product makes no desktop links.
     for (const std::wstring& folder :
-         {temp, ShellPath(CSIDL_PROGRAMS), ShellPath(CSIDL_COMMON_PROGRAMS), ShellPath(CSIDL_PROGRAM_FILES)})
+         {temp, ShellPath(CSIDL_PROGRAMS), ShellPath(CSIDL_COMMON_PROGRAMS), ShellPath(CSIDL_PROGRAM_FILES),
+          ShellPath(CSIDL_PROGRAM_FILESX86)})
         if (!folder.empty()) NoteTree(folder, s);
     for (auto [root, name] : {std::pair{HKEY_CURRENT_USER, L"HKCU"}, std::pair{HKEY_LOCAL_MACHINE, L"HKLM"}}) {
         UniqueRegKey software;
-        if (RegOpenKeyExW(root, L"Software", 0, KEY_READ, software.Receive()) != ERROR_SUCCESS) continue;
+        // The 64-bit view holds the 32-bit one too, as its Wow6432Node.
+        if (RegOpenKeyExW(root, L"Software", 0, KEY_READ | KEY_WOW64_64KEY, software.Receive()) != ERROR_SUCCESS)
+            continue;
         for (DWORD i = 0;; ++i) {
             wchar_t sub[256];
             DWORD length = 256;

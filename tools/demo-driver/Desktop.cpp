@@ -89,9 +89,21 @@ std::vector<HWND> VisibleChildren(HWND top, const wchar_t* windowClass)
     return s.Found;
 }
 
+// WERB_WAIT_SCALE stretches every limit: a program under emulation starts in a minute, not in a second.
+ULONGLONG Scaled(DWORD limitMs)
+{
+    static const ULONGLONG scale = [] {
+        wchar_t buf[16] = {};
+        const DWORD n = GetEnvironmentVariableW(L"WERB_WAIT_SCALE", buf, 16);
+        const long v = n > 0 && n < 16 ? wcstol(buf, nullptr, 10) : 1;
+        return static_cast<ULONGLONG>(v >= 1 && v <= 100 ? v : 1);
+    }();
+    return limitMs * scale;
+}
+
 bool WaitUntil(const std::function<bool()>& condition, DWORD limitMs)
 {
-    const ULONGLONG end = GetTickCount64() + limitMs;
+    const ULONGLONG end = GetTickCount64() + Scaled(limitMs);
     for (;;) {
         if (condition()) return true;
         if (GetTickCount64() > end) return false;
@@ -157,7 +169,9 @@ bool WaitForProcessEnd(DWORD pid, DWORD limitMs)
 {
     HANDLE h = OpenProcess(SYNCHRONIZE, FALSE, pid);
     if (!h) return true;
-    const bool ended = WaitForSingleObject(h, limitMs) == WAIT_OBJECT_0;
+    const ULONGLONG limit = Scaled(limitMs);
+    const bool ended = WaitForSingleObject(h, limit >= INFINITE ? INFINITE - 1 : static_cast<DWORD>(limit)) ==
+                       WAIT_OBJECT_0;
     CloseHandle(h);
     return ended;
 }

@@ -27,7 +27,7 @@ HWND VisibleChild(HWND top, const wchar_t* windowClass, const std::string& text)
 std::vector<HWND> VisibleChildren(HWND top, const wchar_t* windowClass);
 
 // Polls until the condition holds; false when it did not within the limit (a hung installer, not a timing
-// test: the limit is minutes).
+// test: the limit is minutes). WERB_WAIT_SCALE=N in the environment makes every limit N times longer.
 bool WaitUntil(const std::function<bool()>& condition, DWORD limitMs = 180000);
 
 // With shots: asks the demo script for a screenshot of the window ("@shot NAME X Y W H" on stdout) and waits

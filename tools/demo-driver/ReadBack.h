@@ -13,6 +13,9 @@
 
 #include "install/WinHandle.h"
 
+// The registry as the 32-bit product sees it (HKLM's Wow6432Node on 64-bit Windows), whatever this program's build.
+inline constexpr REGSAM kView32 = KEY_WOW64_32KEY;
+
 struct LinkContents {
     std::wstring Target;
     std::wstring WorkingDirectory;
@@ -52,16 +55,19 @@ struct RegString {
     std::wstring Text;
 };
 
-// A string value in the caller's registry view; nothing when the key or the value is missing.
+// A string value in the 32-bit view; nothing when the key or the value is missing.
 inline std::optional<RegString> ReadRegString(HKEY root, const std::wstring& key, const wchar_t* value)
 {
+    UniqueRegKey k;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_QUERY_VALUE | kView32, k.Receive()) != ERROR_SUCCESS)
+        return std::nullopt;
     DWORD type = 0, size = 0;
-    if (RegGetValueW(root, key.c_str(), value, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, &type, nullptr,
+    if (RegGetValueW(k.Get(), nullptr, value, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, &type, nullptr,
                      &size) != ERROR_SUCCESS)
         return std::nullopt;
     std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
     size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-    if (RegGetValueW(root, key.c_str(), value, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, &type,
+    if (RegGetValueW(k.Get(), nullptr, value, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, &type,
                      text.data(), &size) != ERROR_SUCCESS)
         return std::nullopt;
     text.resize(std::wcslen(text.c_str()));
@@ -70,8 +76,11 @@ inline std::optional<RegString> ReadRegString(HKEY root, const std::wstring& key
 
 inline std::optional<DWORD> ReadRegDword(HKEY root, const std::wstring& key, const wchar_t* value)
 {
+    UniqueRegKey k;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_QUERY_VALUE | kView32, k.Receive()) != ERROR_SUCCESS)
+        return std::nullopt;
     DWORD data = 0, size = sizeof data;
-    if (RegGetValueW(root, key.c_str(), value, RRF_RT_REG_DWORD, nullptr, &data, &size) != ERROR_SUCCESS)
+    if (RegGetValueW(k.Get(), nullptr, value, RRF_RT_REG_DWORD, nullptr, &data, &size) != ERROR_SUCCESS)
         return std::nullopt;
     return data;
 }
@@ -79,7 +88,18 @@ inline std::optional<DWORD> ReadRegDword(HKEY root, const std::wstring& key, con
 inline bool KeyExists(HKEY root, const std::wstring& key)
 {
     UniqueRegKey k;
-    return RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, k.Receive()) == ERROR_SUCCESS;
+    return RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | kView32, k.Receive()) == ERROR_SUCCESS;
+}
+
+// RegDeleteTreeW in the 32-bit view: through the parent key opened in that view.
+inline LSTATUS DeleteTree32(HKEY root, const std::wstring& key)
+{
+    const size_t slash = key.find_last_of(L'\\');
+    UniqueRegKey parent;
+    const LSTATUS r = RegOpenKeyExW(root, slash == std::wstring::npos ? L"" : key.substr(0, slash).c_str(), 0,
+                                    KEY_ALL_ACCESS | kView32, parent.Receive());
+    if (r != ERROR_SUCCESS) return r;
+    return RegDeleteTreeW(parent.Get(), key.substr(slash == std::wstring::npos ? 0 : slash + 1).c_str());
 }
 
 // The product's programs in the target folder and the links they get in Polish and French, in table order.

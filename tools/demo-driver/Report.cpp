@@ -8,6 +8,7 @@
 #include "Desktop.h"
 #include "ReadBack.h"
 #include "Stages.h"
+#include "install/ProductView.h"
 #include "install/Produkt.h"
 #include "install/untInstalFunkcje.h"
 #include "ui/Unicode.h"
@@ -105,6 +106,7 @@ private:
     void Shortcuts();
     void Registry();
     void Leftovers();
+    void NothingStayed();
     // A registry text the report shows and checks; encoded ones compared after decoding when possible.
     void Value(HKEY root, const char* rootName, const std::wstring& key, const wchar_t* name,
                const std::optional<std::string>& want, bool encoded);
@@ -197,8 +199,7 @@ void TReport::BuiltIn()
 void TReport::SystemFiles()
 {
     Print("== shared system files");
-    wchar_t system[MAX_PATH] = {};
-    GetSystemDirectoryW(system, MAX_PATH);
+    const std::wstring system = ProductSystemFolder();
     for (const TSystemFile& s : kSystemFiles) {
         const std::wstring installed = Join(system, s.Name);
         // What was there before decides: absent or older than required means the CD's copy must be there.
@@ -341,6 +342,35 @@ void TReport::Leftovers()
     FChecks.Check(nullptr, ProcessesNamed(L"instal.exe").empty(), "no instal.exe is running");
 }
 
+// After a confirmed cancel: the target folder, the group, the settings, the uninstall entry and the system files
+// are as they were before the run (the walk started on a fresh prefix: none of the product's was there).
+void TReport::NothingStayed()
+{
+    Print("== after the cancelled installation");
+    FChecks.Check(nullptr, !FolderExists(FTarget), "the target folder " + Narrow(FTarget) + " is gone");
+    const std::wstring shellFolders = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+    const std::wstring programs = Text(ReadRegString(HKEY_CURRENT_USER, shellFolders, L"Programs"));
+    FChecks.Check(nullptr, !programs.empty() && !FolderExists(Join(programs, kGroup)),
+                  "no Start-menu group " + Narrow(Join(programs, kGroup)));
+    const TOpisProduktu* opis = OpisProduktu(1);
+    const std::wstring uninstall = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Werbtron";
+    for (auto [root, rootName] : {std::pair{HKEY_CURRENT_USER, "HKCU"}, std::pair{HKEY_LOCAL_MACHINE, "HKLM"}}) {
+        for (const wchar_t* name : {L"Katalog", L"CD", L"Wersja"})
+            FChecks.Check(nullptr, !ReadRegString(root, Widen(opis->KluczUstawien), name),
+                          std::string(rootName) + "\\" + opis->KluczUstawien + " \"" + Narrow(name) + "\" is not set");
+        FChecks.Check(nullptr, !KeyExists(root, uninstall),
+                      std::string(rootName) + "\\" + Narrow(uninstall) + " does not exist");
+    }
+    const std::wstring system = ProductSystemFolder();
+    for (const TSystemFile& s : kSystemFiles) {
+        const std::wstring file = Join(system, s.Name);
+        const bool existed = FState[Narrow(s.Name) + " existed"] == "1";
+        const bool same = existed ? FileExists(file) && FileVersionOf(file) == FState[Narrow(s.Name) + " version"]
+                                  : !FileExists(file);
+        FChecks.Check(nullptr, same, Narrow(file) + (existed ? " is as it was" : " is still absent"));
+    }
+}
+
 int TReport::Run()
 {
     FTarget = Widen(FState["target"]);
@@ -348,12 +378,16 @@ int TReport::Run()
         FChecks.Check(nullptr, false, "the walk recorded no target folder (it stopped before the Options page)");
         return FChecks.Finish("report");
     }
-    Files();
-    Copy();
-    BuiltIn();
-    SystemFiles();
-    Shortcuts();
-    Registry();
+    if (FArgs.Cancel) {
+        NothingStayed();
+    } else {
+        Files();
+        Copy();
+        BuiltIn();
+        SystemFiles();
+        Shortcuts();
+        Registry();
+    }
     Leftovers();
     return FChecks.Finish("report");
 }

@@ -12,6 +12,7 @@ struct TDemoArgs {
     bool Shots = false;       // ask the demo script for a screenshot of every page ("@shot name", one reply line)
     std::string Expect;       // the features that must pass
     std::wstring Samples;     // the folder of the product's programs as packed into the installer
+    bool Cancel = false;      // the user cancels the installation once it copies, and confirms: nothing may stay
 };
 
 using TState = std::map<std::string, std::string>;

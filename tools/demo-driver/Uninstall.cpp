@@ -8,6 +8,7 @@
 #include "Desktop.h"
 #include "ReadBack.h"
 #include "Stages.h"
+#include "install/ProductView.h"
 #include "install/Produkt.h"
 #include "install/WinHandle.h"
 #include "texts/Format.h"
@@ -136,8 +137,7 @@ void TDeinstalacja::Gone()
     FChecks.Check("uninstall", left.empty(),
                   left.empty() ? "%TEMP% holds no copy of the uninstaller and no batch file" : "left in %TEMP%:" + left);
     // Shared system files are the system's from now on: other programs may use them.
-    wchar_t system[MAX_PATH] = {};
-    GetSystemDirectoryW(system, MAX_PATH);
+    const std::wstring system = ProductSystemFolder();
     for (const TSystemFile& s : kSystemFiles)
         FChecks.Note(Narrow(Join(system, s.Name)) + (FileExists(Join(system, s.Name)) ? ": stays (shared)" : ": absent"));
 }

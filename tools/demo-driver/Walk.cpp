@@ -32,6 +32,7 @@ private:
     bool Licence();
     bool Options();
     bool Installation();
+    void CancelAndConfirm();
     void NoteTemp(const char* when);
 
     const TDemoArgs& FArgs;
@@ -262,6 +263,7 @@ bool TWalk::Installation()
             if (!seen && VisibleChild(FMain, kLabel, installing)) {
                 seen = true;
                 Shot("install", FMain);
+                if (FArgs.Cancel) CancelAndConfirm();
             }
             // A question or message of the installer now would wait for a user the walk does not play.
             for (HWND f : TopLevel(kForm))
@@ -287,7 +289,11 @@ bool TWalk::Installation()
             outcome = name;
             ok = numer == txtDoneOk;
         }
-    FChecks.Check("success", ok, "the End page reports success (it shows: " + outcome + ")");
+    if (FArgs.Cancel)
+        FChecks.Check(nullptr, outcome == "cancelled",
+                      "the End page reports the cancellation (it shows: " + outcome + ")");
+    else
+        FChecks.Check("success", ok, "the End page reports success (it shows: " + outcome + ")");
     FState["outcome"] = outcome;
     Shot("end", FMain);
 
@@ -295,6 +301,22 @@ bool TWalk::Installation()
     FChecks.Check(nullptr, WaitUntil([&] { return !IsWindow(FMain); }), "Finish closes the wizard");
     FChecks.Check(nullptr, WaitForProcessEnd(FPid), "the wizard's process has ended");
     return true;
+}
+
+// Abort while the files are copied, then Yes to the question whether to stop: the run rolls back.
+void TWalk::CancelAndConfirm()
+{
+    Press(FMain, T(txtAbort));
+    HWND question = nullptr;
+    const bool asked = WaitUntil([&] {
+        for (HWND f : TopLevel(kForm))
+            if (f != FMain && ProcessOf(f) == FPid && VisibleChild(f, kLabel, T(txtAskAbortInstall))) question = f;
+        return question != nullptr;
+    });
+    if (!FChecks.Check(nullptr, asked, "Abort asks \"" + T(txtAskAbortInstall) + "\"")) return;
+    Shot("cancel-question", question);
+    Press(question, T(txtYes));
+    FChecks.Check(nullptr, WaitUntil([&] { return !IsWindowVisible(question); }), "Yes closes the question");
 }
 
 int TWalk::Run()

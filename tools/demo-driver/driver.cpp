@@ -10,6 +10,7 @@
 
 #include "Desktop.h"
 #include "Stages.h"
+#include "install/ProductView.h"
 #include "install/Produkt.h"
 #include "ui/Unicode.h"
 
@@ -17,7 +18,7 @@ namespace {
 
 const char kUsage[] =
     "usage: demo_driver walk|report|uninstall|before --lang pl|fr --state FILE [--shots] [--expect \"FEATURES\"] "
-    "[--samples FOLDER]";
+    "[--samples FOLDER] [--cancel]";
 
 } // namespace
 
@@ -38,15 +39,11 @@ TState StateBefore(TJezyk jezyk)
 {
     TState state;
     state["language"] = jezyk == jzFrancuski ? "fr" : "pl";
-    // The installer proposes the program-files folder of its own (32-bit) view.
-    wchar_t buf[MAX_PATH] = {};
-    DWORD size = sizeof buf - sizeof(wchar_t);
-    const bool known = RegGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion",
-                                    L"ProgramFilesDir", RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND,
-                                    nullptr, buf, &size) == ERROR_SUCCESS && buf[0];
-    state["target"] = (known ? Narrow(buf) : std::string("C:")) + "\\" + OpisProduktu(1)->NazwaKatalogu;
-    wchar_t system[MAX_PATH] = {};
-    GetSystemDirectoryW(system, MAX_PATH);
+    // The installer proposes the program-files folder of the 32-bit view: the product is a 32-bit program.
+    const std::wstring programFiles = ProductProgramFiles();
+    state["target"] = (programFiles.empty() ? std::string("C:") : Narrow(programFiles)) + "\\" +
+                      OpisProduktu(1)->NazwaKatalogu;
+    const std::wstring system = ProductSystemFolder();
     for (const TSystemFile& s : kSystemFiles) {
         state[Narrow(s.Name) + " existed"] = FileExists(Join(system, s.Name)) ? "1" : "0";
         state[Narrow(s.Name) + " version"] = FileVersionOf(Join(system, s.Name));
@@ -84,6 +81,8 @@ int wmain(int argc, wchar_t** argv)
         const bool hasValue = i + 1 < argc;
         if (a == L"--shots") {
             args.Shots = true;
+        } else if (a == L"--cancel") {
+            args.Cancel = true;
         } else if (a == L"--lang" && hasValue) {
             const std::wstring v = argv[++i];
             if (v != L"pl" && v != L"fr") {
