@@ -215,12 +215,19 @@ TImports ReadImports(const std::string& image)
     IMAGE_DOS_HEADER dos;
     if (!at(0, sizeof dos)) return {{}, {}, "no DOS header"};
     std::memcpy(&dos, image.data(), sizeof dos);
+    // The headers of a 32-bit and of a 64-bit image differ after the file header: the data directories move.
     IMAGE_NT_HEADERS32 nt;
+    IMAGE_NT_HEADERS64 nt64;
     if (dos.e_magic != IMAGE_DOS_SIGNATURE || dos.e_lfanew < 0 || !at(dos.e_lfanew, sizeof nt))
         return {{}, {}, "no PE header"};
     std::memcpy(&nt, image.data() + dos.e_lfanew, sizeof nt);
-    if (nt.Signature != IMAGE_NT_SIGNATURE || nt.OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR32_MAGIC)
-        return {{}, {}, "not a 32-bit PE image"};
+    const bool pe64 = nt.OptionalHeader.Magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC;
+    if (nt.Signature != IMAGE_NT_SIGNATURE || (!pe64 && nt.OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR32_MAGIC))
+        return {{}, {}, "not a PE image"};
+    if (pe64) {
+        if (!at(dos.e_lfanew, sizeof nt64)) return {{}, {}, "PE header cut off"};
+        std::memcpy(&nt64, image.data() + dos.e_lfanew, sizeof nt64);
+    }
     const std::size_t sectionsAt = dos.e_lfanew + offsetof(IMAGE_NT_HEADERS32, OptionalHeader) +
                                    nt.FileHeader.SizeOfOptionalHeader;
     std::vector<IMAGE_SECTION_HEADER> sections(nt.FileHeader.NumberOfSections);
@@ -243,8 +250,9 @@ TImports ReadImports(const std::string& image)
         std::transform(name.begin(), name.end(), name.begin(), [](char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; });
         return name;
     };
-    const auto& dirs = nt.OptionalHeader.DataDirectory;
-    if (nt.OptionalHeader.NumberOfRvaAndSizes <= IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT) return {{}, {}, "few directories"};
+    const auto& dirs = pe64 ? nt64.OptionalHeader.DataDirectory : nt.OptionalHeader.DataDirectory;
+    const DWORD directories = pe64 ? nt64.OptionalHeader.NumberOfRvaAndSizes : nt.OptionalHeader.NumberOfRvaAndSizes;
+    if (directories <= IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT) return {{}, {}, "few directories"};
     if (const DWORD rva = dirs[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress) {
         for (DWORD i = 0;; ++i) {
             IMAGE_IMPORT_DESCRIPTOR d;
