@@ -25,5 +25,11 @@ set_target_properties(deinstalka PROPERTIES OUTPUT_NAME DeInstalka RUNTIME_OUTPU
 werb_win32_test(test_uninstall tests/win32/test_uninstall.cpp tools/demo-driver/Desktop.cpp)
 target_link_libraries(test_uninstall PRIVATE werb_deinstalka werb_wizard werb_manifest werb_programs version)
 add_dependencies(test_uninstall deinstalka)
+# Wine makes no junction, but shows a Unix symbolic link as a reparse point: a target folder with a folder
+# link and a file link in it, both leading to its sibling "inne".
+set(WERB_LINKS ${PROJECT_BINARY_DIR}/uninstall-links)
+file(MAKE_DIRECTORY ${WERB_LINKS}/cel ${WERB_LINKS}/inne)
+file(CREATE_LINK ../inne ${WERB_LINKS}/cel/dane SYMBOLIC)
+file(CREATE_LINK ../inne/f.txt ${WERB_LINKS}/cel/plik.txt SYMBOLIC)
 set_tests_properties(test_uninstall PROPERTIES RUN_SERIAL TRUE ENVIRONMENT
-  "LC_ALL=C.UTF-8;${WERB_WIZARD_ENV};WERB_DEINSTALKA=${PROJECT_BINARY_DIR}/DeInstalka.exe")
+  "LC_ALL=C.UTF-8;${WERB_WIZARD_ENV};WERB_DEINSTALKA=${PROJECT_BINARY_DIR}/DeInstalka.exe;WERB_LINKS=${WERB_LINKS}")

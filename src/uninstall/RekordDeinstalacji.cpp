@@ -71,6 +71,68 @@ bool KonczySieNa(std::string_view tekst, std::string_view koncowka)
     });
 }
 
+char Mala(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+}
+
+bool TenSamAscii(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return Mala(x) == Mala(y);
+           });
+}
+
+// A name Windows opens as a device in any folder, with or without an extension: "nul.txt" is NUL.
+bool NazwaUrzadzenia(std::string_view nazwa)
+{
+    nazwa = nazwa.substr(0, nazwa.find('.'));
+    while (!nazwa.empty() && nazwa.back() == ' ') nazwa.remove_suffix(1);
+    for (std::string_view u : {"con", "prn", "aux", "nul", "conin$", "conout$"})
+        if (TenSamAscii(nazwa, u)) return true;
+    if (nazwa.size() < 4) return false;
+    const std::string_view rodzaj = nazwa.substr(0, 3), numer = nazwa.substr(3);
+    if (!TenSamAscii(rodzaj, "com") && !TenSamAscii(rodzaj, "lpt")) return false;
+    // COM0..COM9, and the superscript digits one to three ("COM¹") that Windows counts too.
+    return (numer.size() == 1 && numer[0] >= '0' && numer[0] <= '9') ||
+           numer == "\xc2\xb9" || numer == "\xc2\xb2" || numer == "\xc2\xb3";
+}
+
+// One part of a path: a plain name that names the same file whatever layer of Windows reads it.
+bool CzescPoprawna(std::string_view czesc)
+{
+    if (czesc.empty() || czesc == "." || czesc == "..") return false;
+    if (czesc.back() == '.' || czesc.back() == ' ') return false;
+    for (char c : czesc)
+        if (static_cast<unsigned char>(c) < 0x20 || std::string_view("<>:\"|?*").find(c) != std::string_view::npos)
+            return false;
+    return !NazwaUrzadzenia(czesc);
+}
+
+// A key of the product: at or below one of its vendor's keys, or its own uninstall entry.
+bool KluczProduktu(std::string_view klucz, const TMiejscaProduktu& m, bool wartosc)
+{
+    for (const std::string& k : m.KluczeProduktu)
+        if (WKataloguBezWielkosci(klucz, k)) return true;
+    if (!m.KluczDeinstalacji.empty() && TenSamAscii(klucz, m.KluczDeinstalacji)) return true;
+    // The list of programs holds other programs' entries: only its emptiness lets it go, never a value.
+    return !wartosc && TenSamAscii(klucz, kKluczeDeinstalacji);
+}
+
+bool WJednym(std::string_view sciezka, const std::vector<std::string>& foldery)
+{
+    return std::any_of(foldery.begin(), foldery.end(),
+                       [&](const std::string& f) { return !f.empty() && TenSamAscii(sciezka, f); });
+}
+
+// A link directly in a group of the product or in a Programs or Desktop folder.
+bool SkrotProduktu(std::string_view sciezka, const TMiejscaProduktu& m)
+{
+    if (!KonczySieNa(sciezka, ".lnk")) return false;
+    const std::string_view folder = sciezka.substr(0, sciezka.rfind('\\'));
+    return WJednym(folder, m.Grupy) || WJednym(folder, m.FolderySkrotow);
+}
+
 class TPisarz {
 public:
     bool Wiersz(std::initializer_list<std::string_view> pola)
@@ -137,22 +199,15 @@ std::optional<std::string> TekstRekordu(const TRekordDeinstalacji& r)
 bool SciezkaBezpieczna(std::string_view s)
 {
     if (!PolePoprawne(s) || s.find('/') != std::string_view::npos) return false;
-    std::string_view reszta;
-    if (s.size() >= 3 && s[1] == ':' && s[2] == '\\' &&
-        ((s[0] >= 'A' && s[0] <= 'Z') || (s[0] >= 'a' && s[0] <= 'z'))) {
-        reszta = s.substr(3);
-    } else if (s.size() > 2 && s[0] == '\\' && s[1] == '\\') {
-        reszta = s.substr(2);
-    } else {
+    // A drive only: a UNC path would send the administrator's credentials to another machine, and "\\?\" or
+    // "\\.\" pass by the checks of the names.
+    if (s.size() < 4 || s[1] != ':' || s[2] != '\\' || !((s[0] >= 'A' && s[0] <= 'Z') || (s[0] >= 'a' && s[0] <= 'z')))
         return false;
-    }
-    // Every part below the root: not empty, not "." nor "..", no further ':' (no streams, no other drive).
+    const std::string_view reszta = s.substr(3);
     std::size_t od = 0;
     for (;;) {
         const auto ukosnik = reszta.find('\\', od);
-        const std::string_view czesc = reszta.substr(od, ukosnik - od);
-        if (czesc.empty() || czesc == "." || czesc == ".." || czesc.find(':') != std::string_view::npos)
-            return false;
+        if (!CzescPoprawna(reszta.substr(od, ukosnik - od))) return false;
         if (ukosnik == std::string_view::npos) return true;
         od = ukosnik + 1;
     }
@@ -165,7 +220,14 @@ bool WKatalogu(std::string_view sciezka, std::string_view katalog)
     return sciezka.size() == katalog.size() || sciezka[katalog.size()] == '\\';
 }
 
-TOdczytRekordu CzytajRekord(std::string_view tekst)
+bool WKataloguBezWielkosci(std::string_view sciezka, std::string_view katalog)
+{
+    if (katalog.empty() || sciezka.size() < katalog.size() || !TenSamAscii(sciezka.substr(0, katalog.size()), katalog))
+        return false;
+    return sciezka.size() == katalog.size() || sciezka[katalog.size()] == '\\';
+}
+
+TOdczytRekordu CzytajRekord(std::string_view tekst, const TMiejscaProduktu& miejsca)
 {
     TOdczytRekordu wynik;
     const auto odrzuc = [&wynik](TWynikRekordu powod, int wiersz) {
@@ -216,22 +278,24 @@ TOdczytRekordu CzytajRekord(std::string_view tekst)
             maJezyk = true;
             continue;
         }
-        // Every entry comes after the target folder it is checked against.
-        if (!maKatalog) return odrzuc(TWynikRekordu::wrWiersz, numer);
+        // Every entry comes after the target folder it is checked against, and after the language.
+        if (!maKatalog || !maJezyk) return odrzuc(TWynikRekordu::wrWiersz, numer);
         if ((rodzaj == "file" || rodzaj == "link") && p.size() == 4) {
             const auto rozmiar = Liczba(p[1]);
             if (!rozmiar || !Skrot(p[2]) || !SciezkaBezpieczna(p[3])) return odrzuc(TWynikRekordu::wrWiersz, numer);
             const bool plik = rodzaj == "file";
-            if (plik ? !WKatalogu(p[3], r.Katalog) || p[3] == r.Katalog : !KonczySieNa(p[3], ".lnk"))
+            if (plik ? !WKatalogu(p[3], r.Katalog) || p[3] == r.Katalog : !SkrotProduktu(p[3], miejsca))
                 return odrzuc(TWynikRekordu::wrWiersz, numer);
             (plik ? r.Pliki : r.Skroty).push_back({std::string(p[3]), *rozmiar, std::string(p[2])});
         } else if (rodzaj == "folder" && p.size() == 2 && SciezkaBezpieczna(p[1]) && WKatalogu(p[1], r.Katalog)) {
             r.Katalogi.emplace_back(p[1]);
-        } else if (rodzaj == "group" && p.size() == 2 && SciezkaBezpieczna(p[1])) {
+        } else if (rodzaj == "group" && p.size() == 2 && SciezkaBezpieczna(p[1]) && WJednym(p[1], miejsca.Grupy)) {
             r.Grupy.emplace_back(p[1]);
-        } else if (rodzaj == "key" && p.size() == 3 && Korzen(p[1]) && KluczPoprawny(p[2])) {
+        } else if (rodzaj == "key" && p.size() == 3 && Korzen(p[1]) && KluczPoprawny(p[2]) &&
+                   KluczProduktu(p[2], miejsca, false)) {
             r.Klucze.push_back({*Korzen(p[1]), std::string(p[2])});
-        } else if (rodzaj == "value" && p.size() == 4 && Korzen(p[1]) && KluczPoprawny(p[2])) {
+        } else if (rodzaj == "value" && p.size() == 4 && Korzen(p[1]) && KluczPoprawny(p[2]) &&
+                   KluczProduktu(p[2], miejsca, true)) {
             r.Wartosci.push_back({*Korzen(p[1]), std::string(p[2]), std::string(p[3])});
         } else {
             return odrzuc(TWynikRekordu::wrWiersz, numer);

@@ -2,9 +2,9 @@
 // format the uninstaller reads back; writing, reading and the checks that keep a damaged record harmless.
 //
 // The format (version 1). UTF-8 without a byte-order mark; every line ends with CR LF; the fields of a line
-// are separated by one TAB. Paths are absolute Windows paths ("C:\..." or "\\server\share\..."), without a
-// trailing backslash, exactly as the installer wrote them. Registry roots are "HKCU" or "HKLM", keys are
-// paths below the root in the installer's (32-bit) registry view.
+// are separated by one TAB. Paths are absolute Windows paths on a drive ("C:\..."), without a trailing
+// backslash, exactly as the installer wrote them. Registry roots are "HKCU" or "HKLM", keys are paths below the
+// root in the installer's (32-bit) registry view.
 //
 //   WERBFRANKO-DEINSTALKA<TAB>1                         first line
 //   target<TAB>PATH                                     the target folder; once, before the entries
@@ -19,9 +19,16 @@
 //
 // SIZE is the size in bytes in decimal; SHA256 is 64 lower-case hex digits. In the end line LINES counts the
 // lines before it (the first line included) and SHA256 is the digest of every byte before it: a record that
-// was cut short, edited or garbled no longer matches and is refused as a whole. Files and folders must lie in
-// the target folder (the target itself may be a folder entry), paths hold no "." or ".." part, links end in
-// ".lnk". The record does not name itself: the uninstaller removes it after the entries.
+// was cut short or garbled by accident no longer matches and is refused as a whole. The digest is no secret
+// and proves nothing about who wrote the record: anyone who can write the target folder can write a record
+// with a matching end line. What keeps an edited record harmless are the rules of its lines, checked against
+// the places of this product on this computer: files and folders lie in the target folder (the target itself
+// may be a folder entry); the group is a Programs folder (of the user or of all users) plus the product's group
+// name; a link ends in ".lnk" and lies in such a group or directly in a Programs or Desktop folder; keys and
+// values lie at or below the vendor's key ("SOFTWARE\Zorvane") or in the product's uninstall entry (whose
+// parent, the list of programs, may be a key entry too: the installation creates it when missing). No part of
+// a path is empty, ".", "..", a device name (CON, NUL, COM1...) or ends in a dot or a space; UNC, "\\?\" and
+// "\\.\" forms are refused. The record does not name itself: the uninstaller removes it after the entries.
 #pragma once
 
 #include <cstdint>
@@ -86,10 +93,25 @@ struct TOdczytRekordu {
     TRekordDeinstalacji Rekord;
 };
 
-// Reads a record; any fault refuses the whole record (Rekord is then empty).
-TOdczytRekordu CzytajRekord(std::string_view tekst);
+// Where, outside the target folder, a record of this product may name things on this computer.
+struct TMiejscaProduktu {
+    std::vector<std::string> FolderySkrotow;  // the Programs and Desktop folders of the user and of all users
+    std::vector<std::string> Grupy;           // every Programs folder + every group name of the product
+    std::vector<std::string> KluczeProduktu;  // the vendor's keys: keys and values at or below them
+    std::string KluczDeinstalacji;            // the product's uninstall entry
+};
 
-// Whether a path is absolute ("C:\..." or "\\server\share\...") and holds no empty, "." or ".." part.
+// The list of installed programs the uninstall entry lies in, below the root.
+inline constexpr const char* kKluczeDeinstalacji = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+
+// Reads a record; any fault, an entry outside the product's places included, refuses the whole record
+// (Rekord is then empty).
+TOdczytRekordu CzytajRekord(std::string_view tekst, const TMiejscaProduktu& miejsca);
+
+// Whether a path is absolute on a drive ("C:\...") and every part of it a plain name: not empty, not "." or
+// "..", no device name, no ':' or wildcard, no dot or space at its end.
 bool SciezkaBezpieczna(std::string_view sciezka);
 // Whether sciezka is katalog itself or lies below it (bytes compared as written).
 bool WKatalogu(std::string_view sciezka, std::string_view katalog);
+// The same with ASCII letters compared without regard to case, as Windows compares paths and keys.
+bool WKataloguBezWielkosci(std::string_view sciezka, std::string_view katalog);

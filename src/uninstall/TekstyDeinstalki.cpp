@@ -34,6 +34,13 @@ constexpr TWiersz kTeksty[kLiczbaTekstowDeinstalki] = {
     {"nie można usunąć: w użyciu lub chroniony", "impossible à supprimer : utilisé ou protégé"},
     {"zawiera elementy, których instalacja nie utworzyła", "contient des éléments que l'installation n'a pas créés"},
     {"należy do innej instalacji programu", "appartient à une autre installation du programme"},
+    {"prowadzi przez dowiązanie do innego miejsca", "mène par un lien vers un autre emplacement"},
+    {"... i %d innych (wszystkie wymienia podsumowanie)", "... et %d autres (tous nommés dans le bilan final)"},
+    {"Na życzenie usunięto zmienione pliki:", "Fichiers modifiés supprimés à votre demande :"},
+    {"Pliki w użyciu zostaną usunięte przy ponownym uruchomieniu komputera:",
+     "Les fichiers en cours d'utilisation seront supprimés au prochain démarrage de l'ordinateur :"},
+    {"To, co pozostało, opisuje zapis instalacji:\r\n%s\r\nUruchom deinstalator ponownie, aby dokończyć.",
+     "Le journal d'installation décrit ce qui reste :\r\n%s\r\nRelancez la désinstallation pour terminer."},
 };
 
 } // namespace

@@ -22,6 +22,11 @@ enum TTekstDeinstalki : int {
     tdPowodNieUsuniety,
     tdPowodNiePusty,
     tdPowodInnaInstalacja,
+    tdPowodPrzekierowany,
+    tdIInneNaKoncu,       // "%d": how many more; the closing message names them
+    tdUsunieteZmienione,
+    tdPoRestarcie,
+    tdRekordPozostawiony,  // "%s": the record's path
     kLiczbaTekstowDeinstalki
 };
 

@@ -6,6 +6,7 @@
 
 #include "install/ProductView.h"
 #include "install/Produkt.h"
+#include "install/Skroty.h"
 #include "install/TKod.h"
 #include "install/WinHandle.h"
 #include "install/untInstalFunkcje.h"
@@ -14,12 +15,16 @@
 
 namespace {
 
-constexpr std::string_view kKluczeDeinstalacji = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-
 bool ZaczynaSieOd(std::string_view tekst, std::string_view poczatek)
 {
     return tekst.size() >= poczatek.size() && TenSamTekst(tekst.substr(0, poczatek.size()), poczatek) &&
            (tekst.size() == poczatek.size() || tekst[poczatek.size()] == '\\');
+}
+
+bool TenSamTekstW(const std::wstring& a, const std::wstring& b)
+{
+    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
+           CSTR_EQUAL;
 }
 
 std::string NazwaKlucza(TKorzen korzen, std::string_view klucz)
@@ -58,10 +63,139 @@ std::vector<std::string> OdSrodka(std::vector<std::string> sciezki)
     return sciezki;
 }
 
+// Where an open file or folder really is ("C:\..."), every reparse point on the way resolved; empty when the
+// system cannot say, or on a network.
+std::wstring MiejsceUchwytu(HANDLE h)
+{
+    std::wstring bufor(MAX_PATH, L'\0');
+    for (int proba = 0; proba < 2; ++proba) {
+        const DWORD n = GetFinalPathNameByHandleW(h, bufor.data(), static_cast<DWORD>(bufor.size()),
+                                                  FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (n == 0) return {};
+        if (n < bufor.size()) {
+            bufor.resize(n);
+            if (bufor.rfind(L"\\\\?\\UNC\\", 0) == 0) return {};
+            if (bufor.rfind(L"\\\\?\\", 0) == 0) bufor.erase(0, 4);
+            return bufor;
+        }
+        bufor.assign(n + 1, L'\0');
+    }
+    return {};
+}
+
+// Where a folder really is, reparse points followed: the start of every place checked below it.
+std::wstring MiejsceFolderu(std::string_view folder)
+{
+    const UniqueHandle h(CreateFileW(Widen(folder).c_str(), FILE_READ_ATTRIBUTES,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                     FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return h ? MiejsceUchwytu(h.Get()) : std::wstring();
+}
+
+enum class TOtwarcie : std::uint8_t {
+    Otwarty,      // the handle holds what the record names, where it names it
+    Brak,         // nothing there
+    Obcy,         // a reparse point, or a path through one to another place
+    Zablokowany,  // cannot be opened, or not of the recorded kind (a folder for a file)
+};
+
+struct TOtwarty {
+    TOtwarcie Stan = TOtwarcie::Brak;
+    UniqueHandle Uchwyt;
+    bool Usuwalny = false;  // opened for deletion; false: in use by another program, opened to read only
+};
+
+// Opens a recorded file or folder without following a reparse point at its end, and keeps it only when the
+// system places it where oczekiwane says: then nothing on the way led elsewhere. A file is shared for reading
+// only, so that nothing changes or renames it between its digest and its deletion.
+TOtwarty OtworzWMiejscu(const std::string& sciezka, const std::wstring& oczekiwane, bool katalog)
+{
+    const std::wstring w = Widen(sciezka);
+    const DWORD flagi = FILE_FLAG_OPEN_REPARSE_POINT | (katalog ? FILE_FLAG_BACKUP_SEMANTICS : FILE_FLAG_SEQUENTIAL_SCAN);
+    TOtwarty o;
+    o.Uchwyt = UniqueHandle(katalog ? CreateFileW(w.c_str(), DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                  OPEN_EXISTING, flagi, nullptr)
+                                    : CreateFileW(w.c_str(), GENERIC_READ | DELETE | FILE_WRITE_ATTRIBUTES,
+                                                  FILE_SHARE_READ, nullptr, OPEN_EXISTING, flagi, nullptr));
+    o.Usuwalny = static_cast<bool>(o.Uchwyt);
+    if (!o.Uchwyt) {
+        const DWORD blad = GetLastError();
+        if (blad == ERROR_FILE_NOT_FOUND || blad == ERROR_PATH_NOT_FOUND) return o;
+        // Where it is, whoever holds it: reading the attributes conflicts with no program's sharing.
+        const UniqueHandle gdzie(CreateFileW(w.c_str(), FILE_READ_ATTRIBUTES,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                             OPEN_EXISTING, flagi, nullptr));
+        o.Stan = gdzie && !TenSamTekstW(MiejsceUchwytu(gdzie.Get()), oczekiwane) ? TOtwarcie::Obcy
+                                                                                 : TOtwarcie::Zablokowany;
+        if (o.Stan == TOtwarcie::Obcy) return o;
+        // Held by a program that lets others read: reading still shows whether the file is ours.
+        if (katalog || blad != ERROR_SHARING_VIOLATION) return o;
+        o.Uchwyt = UniqueHandle(CreateFileW(w.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, flagi,
+                                            nullptr));
+        if (!o.Uchwyt) return o;
+    }
+    FILE_ATTRIBUTE_TAG_INFO atrybuty{};
+    if (!GetFileInformationByHandleEx(o.Uchwyt.Get(), FileAttributeTagInfo, &atrybuty, sizeof atrybuty)) {
+        o.Stan = TOtwarcie::Zablokowany;
+        return o;
+    }
+    const bool folder = (atrybuty.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    const bool punkt = (atrybuty.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    if (oczekiwane.empty() || !TenSamTekstW(MiejsceUchwytu(o.Uchwyt.Get()), oczekiwane) || (punkt && !katalog))
+        o.Stan = TOtwarcie::Obcy;
+    else if (folder != katalog)
+        o.Stan = TOtwarcie::Zablokowany;
+    else
+        o.Stan = TOtwarcie::Otwarty;
+    // A recorded folder that is itself a reparse point (its handle the link's own) is only unlinked.
+    return o;
+}
+
+// The size and digest of what an open file holds, read from its start.
+std::optional<TPlikRekordu> OdciskUchwytu(HANDLE h, const std::string& sciezka)
+{
+    LARGE_INTEGER poczatek{};
+    if (!SetFilePointerEx(h, poczatek, nullptr, FILE_BEGIN)) return std::nullopt;
+    TSha256 skrot;
+    std::uint64_t rozmiar = 0;
+    std::vector<char> bufor(65536);
+    for (;;) {
+        DWORD przeczytano = 0;
+        if (!ReadFile(h, bufor.data(), static_cast<DWORD>(bufor.size()), &przeczytano, nullptr)) return std::nullopt;
+        if (przeczytano == 0) break;
+        skrot.Update(bufor.data(), przeczytano);
+        rozmiar += przeczytano;
+    }
+    return TPlikRekordu{sciezka, rozmiar, skrot.HexDigest()};
+}
+
+// Deletes what the handle holds once it is closed. A read-only file loses that attribute first (files copied
+// from a CD keep it); when the deletion still fails the attribute comes back.
+DWORD UsunPrzezUchwyt(HANDLE h)
+{
+    FILE_DISPOSITION_INFO usun{TRUE};
+    if (SetFileInformationByHandle(h, FileDispositionInfo, &usun, sizeof usun)) return ERROR_SUCCESS;
+    const DWORD blad = GetLastError();
+    FILE_BASIC_INFO atrybuty{};
+    if (blad != ERROR_ACCESS_DENIED || !GetFileInformationByHandleEx(h, FileBasicInfo, &atrybuty, sizeof atrybuty) ||
+        !(atrybuty.FileAttributes & FILE_ATTRIBUTE_READONLY))
+        return blad;
+    const DWORD przedtem = atrybuty.FileAttributes;
+    atrybuty.FileAttributes = przedtem & ~FILE_ATTRIBUTE_READONLY;
+    if (atrybuty.FileAttributes == 0) atrybuty.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    if (!SetFileInformationByHandle(h, FileBasicInfo, &atrybuty, sizeof atrybuty)) return blad;
+    if (SetFileInformationByHandle(h, FileDispositionInfo, &usun, sizeof usun)) return ERROR_SUCCESS;
+    const DWORD drugi = GetLastError();
+    atrybuty.FileAttributes = przedtem;
+    SetFileInformationByHandle(h, FileBasicInfo, &atrybuty, sizeof atrybuty);
+    return drugi;
+}
+
 class TUsuwanie {
 public:
-    TUsuwanie(const TRekordDeinstalacji& rekord, const TObslugaUsuwania& obsluga)
-        : FRekord(rekord), FObsluga(obsluga)
+    TUsuwanie(const TRekordDeinstalacji& rekord, const TMiejscaProduktu& miejsca, const TObslugaUsuwania& obsluga)
+        : FRekord(rekord), FMiejsca(miejsca), FObsluga(obsluga)
     {
         FWszystkie = static_cast<int>(rekord.Pliki.size() + rekord.Skroty.size() + rekord.Wartosci.size() +
                                       rekord.Klucze.size() + rekord.Grupy.size() + rekord.Katalogi.size()) + 1;
@@ -69,9 +203,19 @@ public:
             FObceUstawienia[Indeks(k)] = UstawieniaInnejInstalacji(k);
             FObcyWpis[Indeks(k)] = WpisInnejInstalacji(k);
         }
+        FMiejsceCelu = MiejsceFolderu(rekord.Katalog);
+        for (const std::string& f : miejsca.FolderySkrotow) FMiejscaFolderow.push_back(MiejsceFolderu(f));
+        if (const TOpisProduktu* opis = OpisProduktu(NumerProduktu)) {
+            FDeinstalator = rekord.Katalog + "\\" + opis->Deinstalator;
+            FKluczWpisu = KluczDeinstalacji(*opis);
+        }
+        FReszta.Katalog = rekord.Katalog;
+        FReszta.Jezyk = rekord.Jezyk;
+        FReszta.Katalogi = rekord.Katalogi;
+        FReszta.Grupy = rekord.Grupy;
     }
 
-    TWynikUsuwania Wykonaj(std::string_view plikRekordu);
+    TWynikUsuwania Wykonaj(const std::string& plikRekordu);
 
 private:
     static int Indeks(TKorzen k) { return k == TKorzen::HKLM ? 1 : 0; }
@@ -80,13 +224,29 @@ private:
         if (FObsluga.Postep) FObsluga.Postep(co, FZrobione, FWszystkie);
         ++FZrobione;
     }
-    void Zostaw(std::string co, TPowod powod) { FWynik.Pozostawione.push_back({std::move(co), powod}); }
-    bool UsunPlik(const std::string& sciezka);
+    void Zostaw(std::string co, TPowod powod)
+    {
+        // What a second run could still remove keeps the record; the user's choices and foreign content do not.
+        if (powod == TPowod::pwNieUsuniety || powod == TPowod::pwPrzekierowany) FNiedokonczone = true;
+        FWynik.Pozostawione.push_back({std::move(co), powod});
+    }
+    // Where the system must place a recorded path: the real place of the folder it was recorded below (the
+    // target, a Programs or Desktop folder) and the rest as recorded. Empty when there is no such folder.
+    std::wstring Oczekiwane(const std::string& sciezka) const;
+    // Deletes an opened file of ours, or leaves it to the next restart when a program holds it.
+    bool Usun(TOtwarty& o, const std::string& sciezka);
+    bool NaRestart(const std::string& sciezka);
     void Pliki();
     void Skroty();
-    void Wartosci();
-    void Klucze();
+    void Wartosci(bool wpis);
+    void Klucze(bool wpis);
     void Katalogi(const std::vector<std::string>& katalogi);
+    bool UsunRekord(const std::string& plikRekordu);
+    bool ZapiszReszte(const std::string& plikRekordu);
+    bool Wpisu(std::string_view klucz) const
+    {
+        return !FKluczWpisu.empty() && (TenSamTekst(klucz, FKluczWpisu) || ZaczynaSieOd(FKluczWpisu, klucz));
+    }
     bool InnejInstalacji(TKorzen korzen, std::string_view klucz) const
     {
         return ZaczynaSieOd(klucz, kKluczeDeinstalacji) ? FObcyWpis[Indeks(korzen)] : FObceUstawienia[Indeks(korzen)];
@@ -95,13 +255,34 @@ private:
     bool WpisInnejInstalacji(TKorzen korzen) const;
 
     const TRekordDeinstalacji& FRekord;
+    const TMiejscaProduktu& FMiejsca;
     const TObslugaUsuwania& FObsluga;
     TWynikUsuwania FWynik;
+    TRekordDeinstalacji FReszta;  // what stays of the record's entries
+    std::wstring FMiejsceCelu;
+    std::vector<std::wstring> FMiejscaFolderow;  // of FMiejsca.FolderySkrotow, in its order
+    std::string FDeinstalator;  // the uninstaller in the target folder: it goes last, or stays with the record
+    std::string FKluczWpisu;    // the uninstall entry: the same
+    std::optional<TOtwarty> FOtwartyDeinstalator;
+    std::optional<TPlikRekordu> FPlikDeinstalatora;
+    bool FNiedokonczone = false;
     int FZrobione = 0;
     int FWszystkie = 0;
     bool FObceUstawienia[2] = {};
     bool FObcyWpis[2] = {};
 };
+
+std::wstring TUsuwanie::Oczekiwane(const std::string& sciezka) const
+{
+    const auto ponizej = [&](const std::string& folder, const std::wstring& miejsce) {
+        return miejsce.empty() ? std::wstring() : miejsce + Widen(std::string_view(sciezka).substr(folder.size()));
+    };
+    if (WKatalogu(sciezka, FRekord.Katalog)) return ponizej(FRekord.Katalog, FMiejsceCelu);
+    for (std::size_t i = 0; i < FMiejsca.FolderySkrotow.size(); ++i)
+        if (WKataloguBezWielkosci(sciezka, FMiejsca.FolderySkrotow[i]))
+            return ponizej(FMiejsca.FolderySkrotow[i], FMiejscaFolderow[i]);
+    return {};
+}
 
 // The settings key names the installed folder: a later installation elsewhere has taken the settings over.
 bool TUsuwanie::UstawieniaInnejInstalacji(TKorzen korzen) const
@@ -123,45 +304,73 @@ bool TUsuwanie::WpisInnejInstalacji(TKorzen korzen) const
     return polecenie && !TenSamTekst(*polecenie, PolecenieDeinstalacji(*opis, FRekord.Katalog));
 }
 
-bool TUsuwanie::UsunPlik(const std::string& sciezka)
+bool TUsuwanie::NaRestart(const std::string& sciezka)
 {
-    if (DeleteFileW(Widen(sciezka).c_str())) return true;
-    // Gone already (by the user, or a second uninstallation): nothing to remove, nothing kept.
-    if (GetFileAttributesW(Widen(sciezka).c_str()) == INVALID_FILE_ATTRIBUTES) return false;
-    Zostaw(sciezka, TPowod::pwNieUsuniety);
+    if (!MoveFileExW(Widen(sciezka).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) return false;
+    FWynik.PoRestarcie.push_back(sciezka);
+    return true;
+}
+
+bool TUsuwanie::Usun(TOtwarty& o, const std::string& sciezka)
+{
+    const DWORD blad = o.Usuwalny ? UsunPrzezUchwyt(o.Uchwyt.Get()) : ERROR_SHARING_VIOLATION;
+    o.Uchwyt = UniqueHandle();
+    if (blad == ERROR_SUCCESS) return true;
+    // Held open by another program, or a running program's file (which refuses deletion while mapped).
+    if (!NaRestart(sciezka)) Zostaw(sciezka, TPowod::pwNieUsuniety);
     return false;
 }
 
 void TUsuwanie::Pliki()
 {
-    enum TStan { Niezmieniony, Zmieniony, Brak, Nieczytelny };
+    enum TStan { Niezmieniony, Zmieniony, Brak, Odlozony };
     std::vector<TStan> stany;
+    std::vector<TOtwarty> otwarte;
     std::vector<std::string> zmienione;
     for (const TPlikRekordu& p : FRekord.Pliki) {
-        const std::optional<TPlikRekordu> teraz = OdciskPliku(p.Sciezka);
-        TStan stan = Niezmieniony;
-        if (!teraz)
-            stan = GetFileAttributesW(Widen(p.Sciezka).c_str()) == INVALID_FILE_ATTRIBUTES ? Brak : Nieczytelny;
-        else if (teraz->Rozmiar != p.Rozmiar || teraz->Sha256 != p.Sha256)
-            stan = Zmieniony;
+        TOtwarty o = OtworzWMiejscu(p.Sciezka, Oczekiwane(p.Sciezka), false);
+        TStan stan = Brak;
+        if (o.Stan == TOtwarcie::Otwarty) {
+            const std::optional<TPlikRekordu> teraz = OdciskUchwytu(o.Uchwyt.Get(), p.Sciezka);
+            if (!teraz)
+                o.Stan = TOtwarcie::Zablokowany;
+            else
+                stan = teraz->Rozmiar == p.Rozmiar && teraz->Sha256 == p.Sha256 ? Niezmieniony : Zmieniony;
+        }
+        // Kept without a question: their content is not known or not where the record says.
+        if (o.Stan == TOtwarcie::Obcy || o.Stan == TOtwarcie::Zablokowany) stan = Odlozony;
         if (stan == Zmieniony) zmienione.push_back(p.Sciezka);
         stany.push_back(stan);
+        otwarte.push_back(std::move(o));
     }
     const bool usunZmienione = !zmienione.empty() && FObsluga.UsunZmienione && FObsluga.UsunZmienione(zmienione);
 
     // Newest first, as they were written.
     for (std::size_t i = FRekord.Pliki.size(); i-- > 0;) {
-        const std::string& sciezka = FRekord.Pliki[i].Sciezka;
-        Krok(sciezka);
+        const TPlikRekordu& p = FRekord.Pliki[i];
+        TOtwarty& o = otwarte[i];
+        Krok(p.Sciezka);
         if (stany[i] == Brak) continue;
-        if (stany[i] == Nieczytelny) {
-            Zostaw(sciezka, TPowod::pwNieUsuniety);
+        if (stany[i] == Odlozony) {
+            Zostaw(p.Sciezka, o.Stan == TOtwarcie::Obcy ? TPowod::pwPrzekierowany : TPowod::pwNieUsuniety);
+            FReszta.Pliki.push_back(p);
         } else if (stany[i] == Zmieniony && !usunZmienione) {
-            Zostaw(sciezka, TPowod::pwZmieniony);
-        } else if (UsunPlik(sciezka)) {
+            Zostaw(p.Sciezka, TPowod::pwZmieniony);
+            FReszta.Pliki.push_back(p);
+        } else if (!FDeinstalator.empty() && TenSamTekst(p.Sciezka, FDeinstalator)) {
+            // Until the end: a second run needs it.
+            FOtwartyDeinstalator = std::move(o);
+            FPlikDeinstalatora = p;
+            if (stany[i] == Zmieniony) FWynik.UsunieteZmienione.push_back(p.Sciezka);
+        } else if (Usun(o, p.Sciezka)) {
             ++FWynik.Pliki;
+            if (stany[i] == Zmieniony) FWynik.UsunieteZmienione.push_back(p.Sciezka);
+        } else if (FWynik.PoRestarcie.empty() || FWynik.PoRestarcie.back() != p.Sciezka) {
+            FReszta.Pliki.push_back(p);
         }
     }
+    // In the order they were recorded, as a second run expects them.
+    std::reverse(FReszta.Pliki.begin(), FReszta.Pliki.end());
 }
 
 void TUsuwanie::Skroty()
@@ -169,31 +378,39 @@ void TUsuwanie::Skroty()
     for (std::size_t i = FRekord.Skroty.size(); i-- > 0;) {
         const TPlikRekordu& s = FRekord.Skroty[i];
         Krok(s.Sciezka);
-        const std::optional<TPlikRekordu> teraz = OdciskPliku(s.Sciezka);
+        TOtwarty o = OtworzWMiejscu(s.Sciezka, Oczekiwane(s.Sciezka), false);
+        if (o.Stan == TOtwarcie::Brak) continue;
+        const std::optional<TPlikRekordu> teraz =
+            o.Stan == TOtwarcie::Otwarty ? OdciskUchwytu(o.Uchwyt.Get(), s.Sciezka) : std::nullopt;
         if (!teraz) {
-            if (GetFileAttributesW(Widen(s.Sciezka).c_str()) != INVALID_FILE_ATTRIBUTES)
-                Zostaw(s.Sciezka, TPowod::pwNieUsuniety);
-            continue;
-        }
-        // A link rewritten since (by another installation, or the user) is not this installation's any more.
-        if (teraz->Rozmiar != s.Rozmiar || teraz->Sha256 != s.Sha256) {
+            Zostaw(s.Sciezka, o.Stan == TOtwarcie::Obcy ? TPowod::pwPrzekierowany : TPowod::pwNieUsuniety);
+            FReszta.Skroty.push_back(s);
+        } else if (teraz->Rozmiar != s.Rozmiar || teraz->Sha256 != s.Sha256) {
+            // A link rewritten since (by another installation, or the user) is not this installation's any more.
             Zostaw(s.Sciezka, TPowod::pwZmieniony);
-            continue;
+        } else if (Usun(o, s.Sciezka)) {
+            ++FWynik.Skroty;
+        } else if (FWynik.PoRestarcie.empty() || FWynik.PoRestarcie.back() != s.Sciezka) {
+            FReszta.Skroty.push_back(s);
         }
-        if (UsunPlik(s.Sciezka)) ++FWynik.Skroty;
     }
+    std::reverse(FReszta.Skroty.begin(), FReszta.Skroty.end());
 }
 
-void TUsuwanie::Wartosci()
+void TUsuwanie::Wartosci(bool wpis)
 {
     for (const TWartoscRekordu& w : FRekord.Wartosci) {
+        if (Wpisu(w.Klucz) != wpis) continue;
         const std::string opis = NazwaKlucza(w.Korzen, w.Klucz) + " \"" + w.Nazwa + "\"";
         Krok(opis);
         UniqueRegKey klucz;
         if (RegOpenKeyExW(UchwytKorzenia(w.Korzen), Widen(w.Klucz).c_str(), 0,
                           KEY_QUERY_VALUE | KEY_SET_VALUE | kProductView, klucz.Receive()) != ERROR_SUCCESS) {
             // A missing key holds nothing to remove; one that exists but cannot be opened stays as it is.
-            if (KluczIstnieje(w.Korzen, w.Klucz)) Zostaw(opis, TPowod::pwNieUsuniety);
+            if (KluczIstnieje(w.Korzen, w.Klucz)) {
+                Zostaw(opis, TPowod::pwNieUsuniety);
+                FReszta.Wartosci.push_back(w);
+            }
             continue;
         }
         const std::wstring nazwa = Widen(w.Nazwa);
@@ -203,16 +420,20 @@ void TUsuwanie::Wartosci()
             Zostaw(opis, TPowod::pwInnaInstalacja);
             continue;
         }
-        if (RegDeleteValueW(klucz.Get(), nazwa.c_str()) == ERROR_SUCCESS)
+        if (RegDeleteValueW(klucz.Get(), nazwa.c_str()) == ERROR_SUCCESS) {
             ++FWynik.Rejestr;
-        else
+        } else {
             Zostaw(opis, TPowod::pwNieUsuniety);
+            FReszta.Wartosci.push_back(w);
+        }
     }
 }
 
-void TUsuwanie::Klucze()
+void TUsuwanie::Klucze(bool wpis)
 {
-    std::vector<TKluczRekordu> klucze = FRekord.Klucze;
+    std::vector<TKluczRekordu> klucze;
+    for (const TKluczRekordu& k : FRekord.Klucze)
+        if (Wpisu(k.Klucz) == wpis) klucze.push_back(k);
     std::reverse(klucze.begin(), klucze.end());
     std::stable_sort(klucze.begin(), klucze.end(), [](const TKluczRekordu& a, const TKluczRekordu& b) {
         return Glebokosc(a.Klucz) > Glebokosc(b.Klucz);
@@ -237,9 +458,11 @@ void TUsuwanie::Klucze()
             Zostaw(opis, InnejInstalacji(k.Korzen, k.Klucz) ? TPowod::pwInnaInstalacja : TPowod::pwNiePusty);
         } else if (DeleteProductKey(UchwytKorzenia(k.Korzen), Widen(k.Klucz).c_str()) == ERROR_SUCCESS) {
             ++FWynik.Rejestr;
+            continue;
         } else {
             Zostaw(opis, TPowod::pwNieUsuniety);
         }
+        FReszta.Klucze.push_back(k);
     }
 }
 
@@ -247,26 +470,76 @@ void TUsuwanie::Katalogi(const std::vector<std::string>& katalogi)
 {
     for (const std::string& k : OdSrodka(katalogi)) {
         Krok(k);
-        const std::wstring w = Widen(k);
-        if (RemoveDirectoryW(w.c_str())) {
+        TOtwarty o = OtworzWMiejscu(k, Oczekiwane(k), true);
+        if (o.Stan == TOtwarcie::Brak) continue;
+        if (o.Stan != TOtwarcie::Otwarty) {
+            Zostaw(k, o.Stan == TOtwarcie::Obcy ? TPowod::pwPrzekierowany : TPowod::pwNieUsuniety);
+            continue;
+        }
+        const DWORD blad = UsunPrzezUchwyt(o.Uchwyt.Get());
+        o.Uchwyt = UniqueHandle();
+        if (blad == ERROR_SUCCESS) {
             ++FWynik.Katalogi;
             continue;
         }
-        const DWORD blad = GetLastError();
-        if (GetFileAttributesW(w.c_str()) == INVALID_FILE_ATTRIBUTES) continue;
+        // A folder that only files waiting for the restart keep goes after them.
+        const bool czeka = std::any_of(FWynik.PoRestarcie.begin(), FWynik.PoRestarcie.end(),
+                                       [&](const std::string& p) { return WKataloguBezWielkosci(p, k); });
+        if (blad == ERROR_DIR_NOT_EMPTY && czeka && NaRestart(k)) continue;
         Zostaw(k, blad == ERROR_DIR_NOT_EMPTY ? TPowod::pwNiePusty : TPowod::pwNieUsuniety);
     }
 }
 
-TWynikUsuwania TUsuwanie::Wykonaj(std::string_view plikRekordu)
+bool TUsuwanie::UsunRekord(const std::string& plikRekordu)
+{
+    TOtwarty o = OtworzWMiejscu(plikRekordu, Oczekiwane(plikRekordu), false);
+    return o.Stan == TOtwarcie::Otwarty && o.Usuwalny && UsunPrzezUchwyt(o.Uchwyt.Get()) == ERROR_SUCCESS;
+}
+
+// Rewrites the record in its place, through a handle checked as every other file's.
+bool TUsuwanie::ZapiszReszte(const std::string& plikRekordu)
+{
+    const std::optional<std::string> tekst = TekstRekordu(FReszta);
+    if (!tekst) return false;
+    const UniqueHandle plik(CreateFileW(Widen(plikRekordu).c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, 0, nullptr,
+                                        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    FILE_ATTRIBUTE_TAG_INFO atrybuty{};
+    if (!plik || !GetFileInformationByHandleEx(plik.Get(), FileAttributeTagInfo, &atrybuty, sizeof atrybuty) ||
+        (atrybuty.FileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) ||
+        !TenSamTekstW(MiejsceUchwytu(plik.Get()), Oczekiwane(plikRekordu)))
+        return false;
+    DWORD zapisano = 0;
+    return WriteFile(plik.Get(), tekst->data(), static_cast<DWORD>(tekst->size()), &zapisano, nullptr) &&
+           zapisano == tekst->size() && SetEndOfFile(plik.Get());
+}
+
+TWynikUsuwania TUsuwanie::Wykonaj(const std::string& plikRekordu)
 {
     Pliki();
     Skroty();
-    Wartosci();
-    Klucze();
-    // The record goes last of the files: until then a second run could still finish the work.
-    Krok(std::string(plikRekordu));
-    DeleteFileW(Widen(plikRekordu).c_str());
+    Wartosci(false);
+    Klucze(false);
+    Krok(plikRekordu);
+    if (FNiedokonczone) {
+        // The uninstaller, its entry and a record of what is left, so that a second run can finish the work.
+        if (FPlikDeinstalatora) FReszta.Pliki.push_back(*FPlikDeinstalatora);
+        for (const TWartoscRekordu& w : FRekord.Wartosci)
+            if (Wpisu(w.Klucz)) FReszta.Wartosci.push_back(w);
+        for (const TKluczRekordu& k : FRekord.Klucze)
+            if (Wpisu(k.Klucz)) FReszta.Klucze.push_back(k);
+        FOtwartyDeinstalator.reset();
+        // Unwritten, the whole record stays: what is gone is skipped by the next run.
+        ZapiszReszte(plikRekordu);
+        FWynik.RekordPozostawiony = true;
+    } else {
+        if (FOtwartyDeinstalator && FPlikDeinstalatora && Usun(*FOtwartyDeinstalator, FPlikDeinstalatora->Sciezka))
+            ++FWynik.Pliki;
+        FOtwartyDeinstalator.reset();
+        Wartosci(true);
+        Klucze(true);
+        // The record goes last of the files: until then a second run could still finish the work.
+        UsunRekord(plikRekordu);
+    }
     Katalogi(FRekord.Grupy);
     Katalogi(FRekord.Katalogi);
     return std::move(FWynik);
@@ -340,11 +613,37 @@ bool ZapiszPlikRekordu(std::string_view sciezka, TRekordDeinstalacji rekord)
            zapisano == tekst->size();
 }
 
-TWynikUsuwania UsunZainstalowane(const TRekordDeinstalacji& rekord, std::string_view plikRekordu,
-                                 const TObslugaUsuwania& obsluga)
+TMiejscaProduktu MiejscaProduktu()
 {
-    TUsuwanie usuwanie(rekord, obsluga);
-    return usuwanie.Wykonaj(plikRekordu);
+    TMiejscaProduktu m;
+    for (bool wszyscy : {false, true}) {
+        const std::string programy = FolderProgramy(wszyscy);
+        if (!programy.empty()) {
+            m.FolderySkrotow.push_back(programy);
+            // The group's name follows the interface language of the installation: each is the product's.
+            for (int j = 0; j < kLanguageCount; ++j)
+                if (const char* nazwa = NazwaGrupy(NumerProduktu, j); nazwa && *nazwa)
+                    m.Grupy.push_back(programy + "\\" + nazwa);
+        }
+        const std::string pulpit = FolderPulpit(wszyscy);
+        if (!pulpit.empty()) m.FolderySkrotow.push_back(pulpit);
+    }
+    if (const TOpisProduktu* opis = OpisProduktu(NumerProduktu)) {
+        for (std::string_view klucz : {opis->KluczUstawien, opis->KluczProgramow}) {
+            const std::string producent(klucz.substr(0, klucz.rfind('\\')));
+            if (std::find(m.KluczeProduktu.begin(), m.KluczeProduktu.end(), producent) == m.KluczeProduktu.end())
+                m.KluczeProduktu.push_back(producent);
+        }
+        m.KluczDeinstalacji = KluczDeinstalacji(*opis);
+    }
+    return m;
+}
+
+TWynikUsuwania UsunZainstalowane(const TRekordDeinstalacji& rekord, std::string_view plikRekordu,
+                                 const TMiejscaProduktu& miejsca, const TObslugaUsuwania& obsluga)
+{
+    TUsuwanie usuwanie(rekord, miejsca, obsluga);
+    return usuwanie.Wykonaj(std::string(plikRekordu));
 }
 
 std::string KluczDeinstalacji(const TOpisProduktu& opis)

@@ -37,6 +37,7 @@ enum class TPowod : std::uint8_t {
     pwNieUsuniety,      // it could not be read or deleted: in use, read-only, no rights
     pwNiePusty,         // a folder or key that holds what the installation did not put there
     pwInnaInstalacja,   // the registry names another installation of the product (another folder)
+    pwPrzekierowany,    // a reparse point (junction, symbolic link) leads it to another place: never followed
 };
 
 struct TPozostawiony {
@@ -50,6 +51,11 @@ struct TWynikUsuwania {
     int Skroty = 0;
     int Rejestr = 0;   // values and keys
     std::vector<TPozostawiony> Pozostawione;
+    std::vector<std::string> UsunieteZmienione;  // changed files removed by the user's answer
+    std::vector<std::string> PoRestarcie;        // in use: the system removes them when it restarts
+    // Something that a second run could still remove stays: so do a record of what is left, the uninstaller
+    // and the uninstall entry.
+    bool RekordPozostawiony = false;
 };
 
 struct TObslugaUsuwania {
@@ -59,11 +65,19 @@ struct TObslugaUsuwania {
     std::function<void(const std::string& co, int zrobione, int wszystkie)> Postep;
 };
 
+// The places of this product on this computer that a record may name: the current user's and all users'
+// Programs and Desktop folders, the product's group names, its keys.
+TMiejscaProduktu MiejscaProduktu();
+
 // Removes what the record names and nothing else: unchanged files (changed ones only when the user agrees),
 // unchanged links, the values of the registry unless another installation owns them, then the keys, the
-// record file plikRekordu, the group and the folders that are left empty, innermost first.
+// record file plikRekordu, the group and the folders that are left empty, innermost first. A file is checked
+// and deleted through one handle, and only where the record says it is: nothing is reached through a
+// reparse point below the target, the Programs or the Desktop folder. Files in use are left to the next
+// restart; when anything else that a second run could remove stays, the record is rewritten to what is left
+// and the uninstaller and the uninstall entry stay with it.
 TWynikUsuwania UsunZainstalowane(const TRekordDeinstalacji& rekord, std::string_view plikRekordu,
-                                 const TObslugaUsuwania& obsluga);
+                                 const TMiejscaProduktu& miejsca, const TObslugaUsuwania& obsluga);
 
 struct TOpisProduktu;
 // The product's uninstall entry below the root: "SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\" + name.

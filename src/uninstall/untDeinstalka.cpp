@@ -1,7 +1,10 @@
 // The uninstaller's window and the order of its run; the removal itself is untDeinstalFunkcje's.
 #include "uninstall/untDeinstalka.h"
 
+#include <algorithm>
+#include <functional>
 #include <optional>
+#include <utility>
 
 #include "install/Czcionki.h"
 #include "install/ProductView.h"
@@ -32,18 +35,20 @@ TTekstDeinstalki TekstPowodu(TPowod powod)
     case TPowod::pwZmieniony: return tdPowodZmieniony;
     case TPowod::pwNiePusty: return tdPowodNiePusty;
     case TPowod::pwInnaInstalacja: return tdPowodInnaInstalacja;
+    case TPowod::pwPrzekierowany: return tdPowodPrzekierowany;
     case TPowod::pwNieUsuniety: break;
     }
     return tdPowodNieUsuniety;
 }
 
-// The list of a message: one name a line, the surplus counted.
-std::string Lista(TJezyk jezyk, const std::vector<std::string>& pozycje)
+// The list of a message: one name a line; in a question the surplus is counted, the closing message names all.
+std::string Lista(TJezyk jezyk, const std::vector<std::string>& pozycje, bool wszystkie = false)
 {
+    const std::size_t pokazane = wszystkie ? pozycje.size() : std::min(pozycje.size(), kPokazanychPozycji);
     std::string tekst;
-    for (std::size_t i = 0; i < pozycje.size() && i < kPokazanychPozycji; ++i) tekst += pozycje[i] + "\r\n";
-    if (pozycje.size() > kPokazanychPozycji)
-        tekst += Format(T(jezyk, tdIInne), {static_cast<int>(pozycje.size() - kPokazanychPozycji)}) + "\r\n";
+    for (std::size_t i = 0; i < pokazane; ++i) tekst += pozycje[i] + "\r\n";
+    if (pozycje.size() > pokazane)
+        tekst += Format(T(jezyk, tdIInneNaKoncu), {static_cast<int>(pozycje.size() - pokazane)}) + "\r\n";
     if (!tekst.empty()) tekst.resize(tekst.size() - 2);
     return tekst;
 }
@@ -93,22 +98,30 @@ TJezyk JezykDeinstalacji(const TRekordDeinstalacji* rekord)
     return rekord && rekord->Jezyk == jzFrancuski ? jzFrancuski : jzPolski;
 }
 
-std::string TekstWyniku(TJezyk jezyk, const TWynikUsuwania& wynik)
+std::string TekstWyniku(TJezyk jezyk, const TWynikUsuwania& wynik, const std::string& plikRekordu)
 {
-    const bool wszystko = wynik.Pozostawione.empty();
+    const bool wszystko = wynik.Pozostawione.empty() && wynik.PoRestarcie.empty() && !wynik.RekordPozostawiony;
     std::string tekst = Format(T(jezyk, wszystko ? tdUsunietoWszystko : tdUsunietoCzesc), {Tytul()}) + "\r\n\r\n" +
                         Format(T(jezyk, tdLiczby), {wynik.Pliki, wynik.Katalogi, wynik.Skroty, wynik.Rejestr});
-    if (wszystko) return tekst;
-    std::vector<std::string> pozycje;
-    for (const TPozostawiony& p : wynik.Pozostawione) pozycje.push_back(p.Co + " (" + T(jezyk, TekstPowodu(p.Powod)) + ")");
-    return tekst + "\r\n\r\n" + T(jezyk, tdPozostawiono) + "\r\n" + Lista(jezyk, pozycje);
+    if (!wynik.UsunieteZmienione.empty())
+        tekst += "\r\n\r\n" + T(jezyk, tdUsunieteZmienione) + "\r\n" + Lista(jezyk, wynik.UsunieteZmienione, true);
+    if (!wynik.PoRestarcie.empty())
+        tekst += "\r\n\r\n" + T(jezyk, tdPoRestarcie) + "\r\n" + Lista(jezyk, wynik.PoRestarcie, true);
+    if (!wynik.Pozostawione.empty()) {
+        std::vector<std::string> pozycje;
+        for (const TPozostawiony& p : wynik.Pozostawione)
+            pozycje.push_back(p.Co + " (" + T(jezyk, TekstPowodu(p.Powod)) + ")");
+        tekst += "\r\n\r\n" + T(jezyk, tdPozostawiono) + "\r\n" + Lista(jezyk, pozycje, true);
+    }
+    if (wynik.RekordPozostawiony) tekst += "\r\n\r\n" + Format(T(jezyk, tdRekordPozostawiony), {plikRekordu});
+    return tekst;
 }
 
 int Deinstaluj(const std::string& katalog, TfrmDeinstalka& okno, TfrmPytanie& pytanie, HANDLE rodzic)
 {
     const std::string plikRekordu = katalog + "\\" + kPlikRekordu;
     const std::optional<std::string> tekst = CzytajPlik(plikRekordu);
-    const TOdczytRekordu odczyt = tekst ? CzytajRekord(*tekst) : TOdczytRekordu{};
+    const TOdczytRekordu odczyt = tekst ? CzytajRekord(*tekst, MiejscaProduktu()) : TOdczytRekordu{};
     const bool poprawny = tekst && odczyt.Wynik == TWynikRekordu::wrDobrze;
     // Copied elsewhere, a record would still name the files of the folder it was written in.
     const bool tutejszy = poprawny && TenSamTekst(odczyt.Rekord.Katalog, katalog);
@@ -140,9 +153,17 @@ int Deinstaluj(const std::string& katalog, TfrmDeinstalka& okno, TfrmPytanie& py
 
     TObslugaUsuwania obsluga;
     obsluga.UsunZmienione = [&](const std::vector<std::string>& zmienione) {
-        return PokazPytanie(pytanie, okno,
-                            Format(T(jezyk, tdZmienione), {static_cast<int>(zmienione.size()), Lista(jezyk, zmienione)}),
-                            rpTakNie) == mrYes;
+        // The user's own work is at stake: Enter keeps it.
+        std::function<void()> onShow = std::exchange(pytanie.OnShow, [&pytanie] {
+            pytanie.SetActiveControl(&pytanie.btnNie);
+            pytanie.btnNie.SetDefault(true);
+        });
+        const int odpowiedz = PokazPytanie(
+            pytanie, okno, Format(T(jezyk, tdZmienione), {static_cast<int>(zmienione.size()), Lista(jezyk, zmienione)}),
+            rpTakNie);
+        pytanie.OnShow = std::move(onShow);
+        pytanie.btnNie.SetDefault(false);
+        return odpowiedz == mrYes;
     };
     obsluga.Postep = [&](const std::string& co, int zrobione, int wszystkie) {
         okno.lblPlik.SetCaption(co);
@@ -150,12 +171,12 @@ int Deinstaluj(const std::string& katalog, TfrmDeinstalka& okno, TfrmPytanie& py
         okno.GaugePostep.SetProgress(zrobione);
         Application.ProcessMessages();
     };
-    const TWynikUsuwania wynik = UsunZainstalowane(odczyt.Rekord, plikRekordu, obsluga);
+    const TWynikUsuwania wynik = UsunZainstalowane(odczyt.Rekord, plikRekordu, MiejscaProduktu(), obsluga);
     okno.lblPlik.SetCaption("");
     okno.GaugePostep.SetProgress(okno.GaugePostep.MaxValue());
     Application.ProcessMessages();
 
-    PokazPytanie(pytanie, okno, TekstWyniku(jezyk, wynik), rpOK);
+    PokazPytanie(pytanie, okno, TekstWyniku(jezyk, wynik, plikRekordu), rpOK);
     okno.Hide();
     return 0;
 }

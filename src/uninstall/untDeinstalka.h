@@ -32,8 +32,9 @@ public:
 // French when it says so, Polish otherwise; the record's language when the registry has none.
 TJezyk JezykDeinstalacji(const TRekordDeinstalacji* rekord);
 
-// The closing message: what was removed, what was kept and why (at most a few names, then a count).
-std::string TekstWyniku(TJezyk jezyk, const TWynikUsuwania& wynik);
+// The closing message: what was removed, what waits for the restart, every name kept and why, and where the
+// record of what is left stays.
+std::string TekstWyniku(TJezyk jezyk, const TWynikUsuwania& wynik, const std::string& plikRekordu);
 
 // Uninstalls the installation whose record lies in katalog (without trailing backslash): reads the record,
 // asks, waits for the process rodzic to end (the instance that relaunched this one; nullptr for none),

@@ -16,6 +16,19 @@ namespace {
 const std::string kKatalog = "C:\\Program Files (x86)\\Werbika";
 const std::string kSkrot(64, 'a');
 
+// The places of a computer whose Programs folders are C:\Menu and the user's Start Menu.
+const TMiejscaProduktu kMiejsca = {
+    {"C:\\users\\u\\Start Menu\\Programs", "C:\\users\\u\\Desktop", "C:\\Menu", "C:\\Pulpit"},
+    {"C:\\users\\u\\Start Menu\\Programs\\Werbvoltan", "C:\\Menu\\Grupa"},
+    {"SOFTWARE\\Zorvane"},
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Werbtron",
+};
+
+TOdczytRekordu Czytaj(std::string_view tekst)
+{
+    return CzytajRekord(tekst, kMiejsca);
+}
+
 TRekordDeinstalacji Przyklad()
 {
     TRekordDeinstalacji r;
@@ -46,7 +59,7 @@ std::string ZeSuma(const std::vector<std::string>& wiersze)
 
 TWynikRekordu Wynik(const std::vector<std::string>& wiersze)
 {
-    return CzytajRekord(ZeSuma(wiersze)).Wynik;
+    return Czytaj(ZeSuma(wiersze)).Wynik;
 }
 
 const std::string kCel = "target\tC:\\W";
@@ -87,7 +100,7 @@ TEST(UninstallRecord, ReadsBackWhatWasWrittenKeysAndValuesOnce)
     EXPECT_NE(tekst->find("file\t123456\t" + Sha256Hex("program") + "\t" + kKatalog + "\\Werbika.exe\r\n"),
               std::string::npos);
 
-    const TOdczytRekordu o = CzytajRekord(*tekst);
+    const TOdczytRekordu o = Czytaj(*tekst);
     ASSERT_EQ(o.Wynik, TWynikRekordu::wrDobrze) << "line " << o.Wiersz;
     const TRekordDeinstalacji& b = o.Rekord;
     EXPECT_EQ(b.Katalog, r.Katalog);
@@ -125,18 +138,18 @@ TEST(UninstallRecord, RefusesAFieldItCannotWrite)
 TEST(UninstallRecord, DamageOfAnyKindRefusesTheWholeRecord)
 {
     const std::string t = *TekstRekordu(Przyklad());
-    EXPECT_EQ(CzytajRekord("").Wynik, TWynikRekordu::wrNaglowek);
-    EXPECT_EQ(CzytajRekord("WERBFRANKO-DEINSTALKA\t2\r\n" + t.substr(25)).Wynik, TWynikRekordu::wrNaglowek);
-    EXPECT_EQ(CzytajRekord(t.substr(0, t.size() / 2)).Wynik, TWynikRekordu::wrKoniec) << "cut short";
-    EXPECT_EQ(CzytajRekord(t.substr(0, t.size() - 1)).Wynik, TWynikRekordu::wrKoniec) << "no CR LF at the end";
-    EXPECT_EQ(CzytajRekord(t + "file\t1\t" + kSkrot + "\t" + kKatalog + "\\x\r\n").Wynik, TWynikRekordu::wrKoniec)
+    EXPECT_EQ(Czytaj("").Wynik, TWynikRekordu::wrNaglowek);
+    EXPECT_EQ(Czytaj("WERBFRANKO-DEINSTALKA\t2\r\n" + t.substr(25)).Wynik, TWynikRekordu::wrNaglowek);
+    EXPECT_EQ(Czytaj(t.substr(0, t.size() / 2)).Wynik, TWynikRekordu::wrKoniec) << "cut short";
+    EXPECT_EQ(Czytaj(t.substr(0, t.size() - 1)).Wynik, TWynikRekordu::wrKoniec) << "no CR LF at the end";
+    EXPECT_EQ(Czytaj(t + "file\t1\t" + kSkrot + "\t" + kKatalog + "\\x\r\n").Wynik, TWynikRekordu::wrKoniec)
         << "a line after the end";
 
     // One byte changed anywhere before the end line: the digest tells.
     for (std::size_t i = 25; i < t.rfind("end\t"); i += 7) {
         std::string zmieniony = t;
         zmieniony[i] = zmieniony[i] == 'x' ? 'y' : 'x';
-        const TOdczytRekordu o = CzytajRekord(zmieniony);
+        const TOdczytRekordu o = Czytaj(zmieniony);
         EXPECT_NE(o.Wynik, TWynikRekordu::wrDobrze) << "byte " << i;
         EXPECT_TRUE(o.Rekord.Pliki.empty() && o.Rekord.Katalog.empty()) << "byte " << i;
     }
@@ -144,7 +157,7 @@ TEST(UninstallRecord, DamageOfAnyKindRefusesTheWholeRecord)
     std::string liczba = t;
     const auto koniec = liczba.rfind("end\t");
     liczba.replace(koniec + 4, liczba.find('\t', koniec + 4) - koniec - 4, "99");
-    EXPECT_EQ(CzytajRekord(liczba).Wynik, TWynikRekordu::wrSuma);
+    EXPECT_EQ(Czytaj(liczba).Wynik, TWynikRekordu::wrSuma);
 }
 
 TEST(UninstallRecord, ALineOutOfTheRulesRefusesTheRecordEvenWithAMatchingChecksum)
@@ -171,7 +184,7 @@ TEST(UninstallRecord, ALineOutOfTheRulesRefusesTheRecordEvenWithAMatchingChecksu
         "file\t5\t" + kSkrot + "\tC:\\W\\x.txt\textra",
         "file\t5\t" + kSkrot,
         "folder\tC:\\Users",                                      // a folder outside the target
-        "link\t1\t" + kSkrot + "\tC:\\Menu\\a.exe",               // a link that is no .lnk
+        "link\t1\t" + kSkrot + "\tC:\\Menu\\a.exe",                   // a link that is no .lnk
         "key\tHKCR\tSOFTWARE\\X",
         "key\tHKCU\t\\SOFTWARE",
         "key\tHKCU\tSOFTWARE\\",
@@ -184,14 +197,72 @@ TEST(UninstallRecord, ALineOutOfTheRulesRefusesTheRecordEvenWithAMatchingChecksu
     for (const std::string& w : zle)
         EXPECT_EQ(Wynik({kCel, kJezyk, w}), TWynikRekordu::wrWiersz) << w;
     EXPECT_EQ(Wynik({kJezyk, "folder\tC:\\W", kCel}), TWynikRekordu::wrWiersz) << "an entry before the target";
+    EXPECT_EQ(Wynik({kCel, "folder\tC:\\W", kJezyk}), TWynikRekordu::wrWiersz) << "an entry before the language";
     EXPECT_EQ(Wynik({kCel}), TWynikRekordu::wrWiersz) << "no language";
     EXPECT_EQ(Wynik({kJezyk}), TWynikRekordu::wrWiersz) << "no target";
+}
+
+TEST(UninstallRecord, AnEntryOutsideTheProductsPlacesRefusesTheRecord)
+{
+    const std::string wpis = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Werbtron";
+    ASSERT_EQ(Wynik({kCel, kJezyk, "group\tC:\\Menu\\Grupa", "group\tc:\\menu\\GRUPA",
+                     "link\t1\t" + kSkrot + "\tC:\\Menu\\Grupa\\a.lnk", "link\t1\t" + kSkrot + "\tC:\\Menu\\a.lnk",
+                     "link\t1\t" + kSkrot + "\tC:\\users\\u\\Desktop\\a.lnk",
+                     "key\tHKCU\tSOFTWARE\\Zorvane", "key\tHKLM\tsoftware\\zorvane\\Werbix\\Trans",
+                     "value\tHKCU\tSOFTWARE\\Zorvane\\Werbtron\tKatalog", "key\tHKCU\t" + wpis,
+                     "value\tHKCU\t" + wpis + "\tUninstallString",
+                     "key\tHKCU\tSOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"}),
+              TWynikRekordu::wrDobrze);
+
+    const std::vector<std::string> obce = {
+        "link\t1\t" + kSkrot + "\tC:\\Windows\\a.lnk",                // any readable shortcut
+        "link\t1\t" + kSkrot + "\tC:\\Menu\\Inna\\a.lnk",             // another program's group
+        "link\t1\t" + kSkrot + "\tC:\\Menu\\Grupa\\pod\\a.lnk",       // deeper than the group
+        "group\tC:\\Menu\\Inna",                                      // an empty folder elsewhere
+        "group\tC:\\Windows",
+        "group\tC:\\Menu",                                            // the Programs folder itself
+        "key\tHKLM\tSOFTWARE\\Microsoft",
+        "key\tHKCU\tSOFTWARE\\Zorvanex",
+        "key\tHKCU\tSOFTWARE",
+        "key\tHKCU\tSOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Inny",
+        "value\tHKCU\tSOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\tWerbika",
+        "value\tHKCU\tSOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\tx",  // the list itself
+        "value\tHKLM\t" + wpis + "\\Pod\tx",
+    };
+    for (const std::string& w : obce)
+        EXPECT_EQ(Wynik({kCel, kJezyk, w}), TWynikRekordu::wrWiersz) << w;
+}
+
+TEST(UninstallRecord, DeviceNamesOddEndsAndForeignFormsAreRefusedInEveryPathField)
+{
+    const std::vector<std::string> zle = {
+        "CON", "nul.txt", "Aux", "prn .log", "COM1", "lpt9.dat", "COM\u00b9", "conout$", "x.", "x ", "a?b", "a*b",
+        "a<b", "a|b", "a\"b", "a\x01b",
+    };
+    for (const std::string& n : zle) {
+        EXPECT_FALSE(SciezkaBezpieczna("C:\\W\\" + n + "\\x.txt")) << n;
+        EXPECT_FALSE(SciezkaBezpieczna("C:\\W\\" + n)) << n;
+        EXPECT_EQ(Wynik({"target\tC:\\W\\" + n, kJezyk}), TWynikRekordu::wrWiersz) << n;
+        EXPECT_EQ(Wynik({kCel, kJezyk, "file\t5\t" + kSkrot + "\tC:\\W\\" + n}), TWynikRekordu::wrWiersz) << n;
+        EXPECT_EQ(Wynik({kCel, kJezyk, "folder\tC:\\W\\" + n}), TWynikRekordu::wrWiersz) << n;
+    }
+    // Names that only look alike are names.
+    for (const std::string n : {"CONSOLE", "nulle.txt", "COM10", "lpt", "x.y", "x y", "Przykłady"}) {
+        EXPECT_TRUE(SciezkaBezpieczna("C:\\W\\" + std::string(n))) << n;
+        EXPECT_EQ(Wynik({kCel, kJezyk, "file\t5\t" + kSkrot + "\tC:\\W\\" + n}), TWynikRekordu::wrDobrze) << n;
+    }
+    for (const std::string p : {"\\\\?\\C:\\W", "\\\\.\\C:\\W", "\\\\serwer\\udzial\\W", "\\\\?\\UNC\\serwer\\W"}) {
+        EXPECT_FALSE(SciezkaBezpieczna(p)) << p;
+        EXPECT_EQ(Wynik({"target\t" + p, kJezyk}), TWynikRekordu::wrWiersz) << p;
+        EXPECT_EQ(Wynik({kCel, kJezyk, "group\t" + p}), TWynikRekordu::wrWiersz) << p;
+        EXPECT_EQ(Wynik({kCel, kJezyk, "link\t1\t" + kSkrot + "\t" + p + "\\a.lnk"}), TWynikRekordu::wrWiersz) << p;
+    }
 }
 
 TEST(UninstallRecord, PathRules)
 {
     EXPECT_TRUE(SciezkaBezpieczna("C:\\a\\b"));
-    EXPECT_TRUE(SciezkaBezpieczna("\\\\serwer\\udzial\\a"));
+    EXPECT_FALSE(SciezkaBezpieczna("\\\\serwer\\udzial\\a"));
     EXPECT_FALSE(SciezkaBezpieczna("C:\\"));
     EXPECT_FALSE(SciezkaBezpieczna("C:a"));
     EXPECT_FALSE(SciezkaBezpieczna("\\a"));

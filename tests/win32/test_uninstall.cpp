@@ -117,6 +117,9 @@ public:
     Answers(const Answers&) = delete;
     Answers& operator=(const Answers&) = delete;
 
+    // The question of that number (from 0) is answered by the Enter key instead, as a hasty user answers.
+    void EnterAt(std::size_t question) { FEnter = question; }
+
     std::vector<std::string> Asked;
     std::vector<std::string> Buttons;  // the caption of the first button: "OK" for a message
 
@@ -129,10 +132,18 @@ private:
             Buttons.push_back(d.btnTak.Caption());
             const bool yes = Asked.size() <= FAnswers.size() && FAnswers[Asked.size() - 1];
             if (Asked.size() < FAnswers.size()) Arm();
+            if (Asked.size() - 1 == FEnter) {
+                // Through the form's own message loop, as the keyboard delivers it.
+                HWND focus = GetFocus();
+                PostMessageW(focus, WM_KEYDOWN, VK_RETURN, 0x001C0001);
+                PostMessageW(focus, WM_KEYUP, VK_RETURN, 0xC01C0001);
+                return;
+            }
             (yes || !d.btnNie.Visible() ? d.btnTak : d.btnNie).Click();
         });
     }
     std::vector<bool> FAnswers;
+    std::size_t FEnter = SIZE_MAX;
 };
 
 std::string U(TJezyk jezyk, TTekstDeinstalki n)
@@ -226,7 +237,7 @@ protected:
     {
         const std::optional<std::string> text = ReadBytes(RecordFile());
         EXPECT_TRUE(text) << "no record";
-        const TOdczytRekordu read = CzytajRekord(text.value_or(""));
+        const TOdczytRekordu read = CzytajRekord(text.value_or(""), MiejscaProduktu());
         EXPECT_EQ(read.Wynik, TWynikRekordu::wrDobrze) << "line " << read.Wiersz;
         return read.Rekord;
     }
@@ -409,6 +420,26 @@ TEST_F(UninstallTest, AMissingOrDamagedRecordRemovesNothingAndSaysSo)
     ASSERT_FALSE(HasFatalFailure());
     const std::string record = ReadBytes(RecordFile()).value_or("");
     ASSERT_FALSE(record.empty());
+    // What an edited record could reach: a shortcut, an empty folder and a value of no concern to the product.
+    const std::wstring foreignLink = TempFolder() + L"werb-obcy.lnk";
+    const std::wstring foreignFolder = TempFolder() + L"werb-obcy";
+    ASSERT_TRUE(WriteBytes(foreignLink, "skrót!!"));
+    MakeFolder(foreignFolder);
+    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, L"SOFTWARE\\Werbinny", L"Cenne", REG_SZ, L"x", 4), ERROR_SUCCESS);
+    const auto Edited = [&](const std::function<void(TRekordDeinstalacji&)>& edit) {
+        TRekordDeinstalacji r = CzytajRekord(record, MiejscaProduktu()).Rekord;
+        edit(r);
+        return *TekstRekordu(r);
+    };
+    struct Cleanup {
+        std::wstring Link, Folder;
+        ~Cleanup()
+        {
+            DeleteFileW(Link.c_str());
+            RemoveDirectoryW(Folder.c_str());
+            RegDeleteKeyW(HKEY_CURRENT_USER, L"SOFTWARE\\Werbinny");
+        }
+    } cleanup{foreignLink, foreignFolder};
 
     struct Damage {
         const char* What;
@@ -422,13 +453,29 @@ TEST_F(UninstallTest, AMissingOrDamagedRecordRemovesNothingAndSaysSo)
         {"a file of another folder",
          [&] {
              // A record that holds by its checksum, written for another folder: a copy of an installation.
-             TRekordDeinstalacji r = CzytajRekord(record).Rekord;
+             TRekordDeinstalacji r = CzytajRekord(record, MiejscaProduktu()).Rekord;
              r.Katalog = "C:\\Inny";
              r.Pliki.clear();
              r.Katalogi.clear();
              WriteBytes(RecordFile(), *TekstRekordu(r));
          },
          tdRekordObcy},
+        // Records whose end line holds but that reach outside the product: all refused whole.
+        {"a readable shortcut elsewhere", [&] { WriteBytes(RecordFile(), Edited([&](TRekordDeinstalacji& r) {
+             r.Skroty.push_back({Narrow(foreignLink), 7, Sha256Hex("skrót!!")});
+         })); }, tdRekordUszkodzony},
+        {"an empty folder elsewhere as the group", [&] { WriteBytes(RecordFile(), Edited([&](TRekordDeinstalacji& r) {
+             r.Grupy.push_back(Narrow(foreignFolder));
+         })); }, tdRekordUszkodzony},
+        {"another program's value", [&] { WriteBytes(RecordFile(), Edited([&](TRekordDeinstalacji& r) {
+             r.Wartosci.push_back({TKorzen::HKCU, "SOFTWARE\\Werbinny", "Cenne"});
+         })); }, tdRekordUszkodzony},
+        {"a network group", [&] { WriteBytes(RecordFile(), Edited([&](TRekordDeinstalacji& r) {
+             r.Grupy.push_back("\\\\serwer\\udzial\\Werbvoltan");
+         })); }, tdRekordUszkodzony},
+        {"a device name", [&] { WriteBytes(RecordFile(), Edited([&](TRekordDeinstalacji& r) {
+             r.Pliki.push_back({r.Katalog + "\\NUL.txt", 0, Sha256Hex("")});
+         })); }, tdRekordUszkodzony},
         {"missing", [&] { DeleteFileW(RecordFile().c_str()); }, tdBrakRekordu},
     };
     for (const Damage& d : damages) {
@@ -444,6 +491,185 @@ TEST_F(UninstallTest, AMissingOrDamagedRecordRemovesNothingAndSaysSo)
         const Snapshot after = Prefix();
         EXPECT_EQ(after, before) << "removed:" << Lacking(before, after);
     }
+}
+
+// ---- honest users: their changed files, files in use, what cannot be removed ----
+
+TEST_F(UninstallTest, EnterKeepsTheChangedFilesAndTheClosingMessageNamesEveryOne)
+{
+    Install();
+    ASSERT_FALSE(HasFatalFailure());
+    std::vector<std::wstring> changed;
+    for (const wchar_t* name : kCdPrograms) changed.push_back(Target(name));
+    for (const wchar_t* name : {L"Przykłady\\Polski\\list.txt", L"Dokumentacja\\czytaj.txt", L"Werbika.exe",
+                                L"Werbilo.exe", L"SlZewFr.exe", L"SlZewPl.exe"})
+        changed.push_back(Target(name));
+    for (const std::wstring& f : changed) ASSERT_TRUE(WriteBytes(f, "moja wersja"));
+
+    Answers answers({true, true, true});
+    answers.EnterAt(1);
+    EXPECT_EQ(Uninstall(answers), 0);
+    ASSERT_EQ(answers.Asked.size(), 3u);
+    // Ten names: eight in the question, the rest counted there and named at the end.
+    EXPECT_NE(answers.Asked[1].find(Format(U(jzPolski, tdIInneNaKoncu), {2})), std::string::npos) << answers.Asked[1];
+    for (const std::wstring& f : changed) {
+        EXPECT_EQ(ReadBytes(f), std::string("moja wersja")) << Narrow(f) << ": Enter removed it";
+        EXPECT_NE(answers.Asked[2].find(Narrow(f) + " (" + U(jzPolski, tdPowodZmieniony) + ")"), std::string::npos)
+            << Narrow(f) << " not named in\n" << answers.Asked[2];
+    }
+    EXPECT_FALSE(Exists(RecordFile())) << "the user's choice leaves nothing a second run should do";
+}
+
+TEST_F(UninstallTest, AFileInUseIsLeftToTheRestartAndTheClosingMessageSaysSo)
+{
+    Install();
+    ASSERT_FALSE(HasFatalFailure());
+    static constexpr wchar_t kSession[] = L"System\\CurrentControlSet\\Control\\Session Manager";
+    static constexpr wchar_t kPending[] = L"PendingFileRenameOperations";
+    struct Restore {
+        std::optional<std::wstring> Before;
+        ~Restore()
+        {
+            if (Before)
+                RegSetKeyValueW(HKEY_LOCAL_MACHINE, kSession, kPending, REG_MULTI_SZ, Before->data(),
+                                static_cast<DWORD>(Before->size() * sizeof(wchar_t)));
+            else
+                RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kSession, kPending);
+        }
+    } restore;
+    const auto pending = [&]() -> std::optional<std::wstring> {
+        DWORD size = 0;
+        if (RegGetValueW(HKEY_LOCAL_MACHINE, kSession, kPending, RRF_RT_REG_MULTI_SZ, nullptr, nullptr, &size) !=
+            ERROR_SUCCESS)
+            return std::nullopt;
+        std::wstring data(size / sizeof(wchar_t), L'\0');
+        if (RegGetValueW(HKEY_LOCAL_MACHINE, kSession, kPending, RRF_RT_REG_MULTI_SZ, nullptr, data.data(), &size) !=
+            ERROR_SUCCESS)
+            return std::nullopt;
+        data.resize(size / sizeof(wchar_t));
+        return data;
+    };
+    restore.Before = pending();
+
+    // The program runs: it reads its file and lets nobody delete it.
+    const std::wstring program = Target(L"Werbika.exe");
+    UniqueHandle running(CreateFileW(program.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(running);
+    Answers answers({true, true});
+    EXPECT_EQ(Uninstall(answers), 0);
+    ASSERT_EQ(answers.Asked.size(), 2u);
+    EXPECT_TRUE(Exists(program));
+    const std::wstring after = pending().value_or(L"");
+    // Each deletion is a pair: the path, then an empty target. The file before its folder.
+    const std::wstring file = std::wstring(L"\\??\\") + program + L'\0' + L'\0';
+    const std::wstring folder = std::wstring(L"\\??\\") + FTarget + L'\0' + L'\0';
+    const auto at = after.find(file);
+    EXPECT_NE(at, std::wstring::npos) << "not waiting for the restart";
+    EXPECT_NE(after.find(folder, at == std::wstring::npos ? 0 : at), std::wstring::npos) << "nor its folder after it";
+    const std::string& closing = answers.Asked[1];
+    EXPECT_NE(closing.find(U(jzPolski, tdPoRestarcie) + "\r\n" + Narrow(program)), std::string::npos) << closing;
+    EXPECT_EQ(closing.find(U(jzPolski, tdPozostawiono)), std::string::npos) << closing;
+    // Nothing for a second run: the record and the uninstall entry go.
+    EXPECT_FALSE(Exists(RecordFile()));
+    EXPECT_FALSE(Exists(Target(L"DeInstalka.exe")));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kUninstallKey));
+}
+
+TEST_F(UninstallTest, WhatCannotBeRemovedKeepsARecordTheUninstallerAndTheEntryForASecondRun)
+{
+    Install();
+    ASSERT_FALSE(HasFatalFailure());
+    const std::wstring locked = Target(L"Dokumentacja\\czytaj.txt");
+    {
+        // Opened by a program that lets nobody else in: whether the file is still ours cannot be known.
+        UniqueHandle held(CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(held);
+        Answers answers({true, true});
+        EXPECT_EQ(Uninstall(answers), 0);
+        ASSERT_EQ(answers.Asked.size(), 2u);
+        const std::string& closing = answers.Asked[1];
+        EXPECT_NE(closing.find(Narrow(locked) + " (" + U(jzPolski, tdPowodNieUsuniety) + ")"), std::string::npos)
+            << closing;
+        EXPECT_NE(closing.find(Format(U(jzPolski, tdRekordPozostawiony), {Narrow(RecordFile())})), std::string::npos)
+            << closing;
+    }
+    EXPECT_FALSE(Exists(Target(L"Werbilo.exe")));
+    EXPECT_FALSE(Exists(Target(L"Przykłady")));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, L"SOFTWARE\\Zorvane"));
+    // The uninstaller and its entry stay, and a record of what is left.
+    EXPECT_TRUE(Exists(Target(L"DeInstalka.exe")));
+    ExpectUninstallEntry(HKEY_CURRENT_USER, FTarget);
+    const TRekordDeinstalacji left = Record();
+    std::set<std::string> files;
+    for (const TPlikRekordu& p : left.Pliki) files.insert(p.Sciezka);
+    EXPECT_EQ(files, (std::set<std::string>{Narrow(locked), Narrow(Target(L"DeInstalka.exe"))}));
+    EXPECT_TRUE(left.Skroty.empty());
+    for (const TWartoscRekordu& w : left.Wartosci) EXPECT_EQ(w.Klucz, Narrow(kUninstallKey)) << w.Nazwa;
+
+    // Once the program has let go, the second run finishes: the prefix as it was.
+    Answers again({true, true});
+    EXPECT_EQ(Uninstall(again), 0);
+    ASSERT_EQ(again.Asked.size(), 2u);
+    EXPECT_EQ(again.Asked[1].find(U(jzPolski, tdPozostawiono)), std::string::npos) << again.Asked[1];
+    const Snapshot after = Prefix();
+    EXPECT_EQ(after, FBefore) << "left:" << Lacking(after, FBefore) << "\nremoved:" << Lacking(FBefore, after);
+}
+
+// ---- reparse points below the target ----
+
+// A target folder made on the Unix side with symbolic links in it, which Wine shows as reparse points:
+// "dane" a folder leading to the sibling "inne", "plik.txt" a file leading to "inne\f.txt".
+TEST_F(UninstallTest, NothingIsReachedThroughAReparsePointBelowTheTarget)
+{
+    const std::wstring links = ThroughZ(Env(L"WERB_LINKS"));
+    ASSERT_FALSE(links.empty()) << "WERB_LINKS is not set";
+    const std::wstring target = links + L"\\cel", elsewhere = links + L"\\inne";
+    MakeFolder(elsewhere);
+    ASSERT_EQ(GetFileAttributesW((target + L"\\dane").c_str()) & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY),
+              DWORD(FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))
+        << "no folder link in " << Narrow(target);
+    ASSERT_TRUE(WriteBytes(elsewhere + L"\\f.txt", "cenne"));
+    ASSERT_TRUE(WriteBytes(target + L"\\nasz.txt", "nasz"));
+
+    // The record names what it would have left there: the bytes match, only the place does not.
+    const std::string t = Narrow(target);
+    TRekordDeinstalacji r;
+    r.Katalog = t;
+    r.Pliki = {{t + "\\nasz.txt", 4, Sha256Hex("nasz")},
+               {t + "\\dane\\f.txt", 5, Sha256Hex("cenne")},
+               {t + "\\plik.txt", 5, Sha256Hex("cenne")}};
+    r.Katalogi = {t, t + "\\dane"};
+    const std::wstring record = target + L"\\DeInstalka.dat";
+    ASSERT_TRUE(WriteBytes(record, *TekstRekordu(r)));
+    struct Cleanup {
+        std::wstring Record, Own;
+        ~Cleanup()
+        {
+            DeleteFileW(Record.c_str());
+            DeleteFileW(Own.c_str());
+        }
+    } cleanup{record, target + L"\\nasz.txt"};
+
+    Answers answers({true, true});
+    TfrmDeinstalka window;
+    TfrmPytanie question;
+    TModalWatchdog watchdog(question, 60000);
+    EXPECT_EQ(Deinstaluj(t, window, question, nullptr), 0);
+    ASSERT_EQ(answers.Asked.size(), 2u) << "a question about changed files?";
+
+    EXPECT_FALSE(Exists(target + L"\\nasz.txt"));
+    EXPECT_EQ(ReadBytes(elsewhere + L"\\f.txt"), std::string("cenne")) << "deleted through a link";
+    EXPECT_NE(GetFileAttributesW((target + L"\\dane").c_str()), INVALID_FILE_ATTRIBUTES);
+    const std::string& closing = answers.Asked[1];
+    for (const std::string& kept : {t + "\\dane\\f.txt", t + "\\plik.txt", t + "\\dane"})
+        EXPECT_NE(closing.find(kept + " (" + U(jzPolski, tdPowodPrzekierowany) + ")"), std::string::npos)
+            << kept << " not reported in\n" << closing;
+    // The user can take the links away and run the uninstaller again.
+    const TOdczytRekordu left = CzytajRekord(ReadBytes(record).value_or(""), MiejscaProduktu());
+    ASSERT_EQ(left.Wynik, TWynikRekordu::wrDobrze);
+    ASSERT_EQ(left.Rekord.Pliki.size(), 2u);
+    EXPECT_EQ(left.Rekord.Pliki[0].Sciezka, t + "\\dane\\f.txt");
+    EXPECT_EQ(left.Rekord.Pliki[1].Sciezka, t + "\\plik.txt");
 }
 
 // The list of programs exists before, empty: neither installation created it, so neither removes it.
@@ -519,8 +745,13 @@ TEST_P(UninstallEntry, ItsCommandLineRemovesTheProductAndLeavesOnlyWhatTheUserAd
     })) << "no question " << question;
     const DWORD copy = ProcessOf(asking);
     EXPECT_NE(copy, pi.dwProcessId);
-    EXPECT_TRUE(SamePath(LongPath(ImageOfProcess(copy)), LongPath(TempFolder() + L"DeInstalka.exe")))
-        << Narrow(ImageOfProcess(copy));
+    // In a folder of its own directly inside %TEMP%, named as the relaunch names it.
+    const std::wstring image = LongPath(ImageOfProcess(copy));
+    const std::wstring privateFolder = image.substr(0, image.find_last_of(L'\\'));
+    const std::wstring privateName = privateFolder.substr(privateFolder.find_last_of(L'\\') + 1);
+    EXPECT_TRUE(SamePath(image, privateFolder + L"\\DeInstalka.exe")) << Narrow(image);
+    EXPECT_TRUE(SamePath(privateFolder + L"\\", LongPath(TempFolder()) + privateName + L"\\")) << Narrow(image);
+    EXPECT_TRUE(privateName.rfind(Widen(kRelaunchFolderPrefix), 0) == 0) << Narrow(image);
     EXPECT_EQ(WaitForSingleObject(process.Get(), 60000), WAIT_OBJECT_0) << "the first instance ended";
     const std::string window = Format(U(jezyk, tdTytul), {"Werbfranko"});
     EXPECT_FALSE(TopLevel(L"WerbForm", &window).empty()) << "the uninstaller's window under its question";
@@ -542,10 +773,9 @@ TEST_P(UninstallEntry, ItsCommandLineRemovesTheProductAndLeavesOnlyWhatTheUserAd
     EXPECT_NE(said.find(Narrow(FTarget) + " (" + U(jezyk, tdPowodNiePusty) + ")"), std::string::npos) << said;
     Click(ok);
     EXPECT_TRUE(WaitForProcessEnd(copy, 60000));
-    // The batch file deletes the copy once it has ended, then itself.
-    EXPECT_TRUE(WaitUntil([] { return !Exists(TempFolder() + L"DeInstalka.exe") && !Exists(TempFolder() + L"delme.bat"); },
-                          60000))
-        << "the copy or its batch file stayed in %TEMP%";
+    // The batch file deletes the copy once it has ended, then itself and their folder.
+    EXPECT_TRUE(WaitUntil([&] { return !Exists(privateFolder); }, 60000))
+        << "the copy, its batch file or their folder stayed in %TEMP%";
 
     // The prefix as before, but for the user's file and its folder.
     EXPECT_EQ(ReadBytes(Target(L"moje notatki.txt")), std::string("notatki"));
