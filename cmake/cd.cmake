@@ -114,6 +114,7 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 8 AND WERB_CD32_DIR)
               --cd ${WERB_CD32_DIR} --samples ${werb_cd32_tree}/sample --out ${PROJECT_BINARY_DIR}/cd32-${name}
               --expect "${WERB_DEMO_FEATURES}" ${cancel})
     # Nothing else runs beside them: the emulator is registered for the whole machine while they run.
-    set_tests_properties(test_cd32_${name} PROPERTIES TIMEOUT 2400 RUN_SERIAL TRUE SKIP_RETURN_CODE 77)
+    set_tests_properties(test_cd32_${name} PROPERTIES TIMEOUT 2400 RUN_SERIAL TRUE SKIP_RETURN_CODE 77
+      ENVIRONMENT "WERB_PREFIX_CACHE=${PROJECT_BINARY_DIR}/cd32-prefix")
   endforeach()
 endif()

@@ -18,6 +18,7 @@ target_compile_options(werb_portable PRIVATE ${WARNINGS})
 
 add_library(werb_win32 STATIC
   src/ui/Unicode.cpp
+  src/ui/SystemLibrary.cpp
   src/texts/FormatLocale.cpp
 )
 target_link_libraries(werb_win32 PUBLIC werb_portable)

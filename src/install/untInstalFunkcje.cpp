@@ -2,7 +2,9 @@
 // exclusion list and folder size, interface font and languages.
 #include "install/untInstalFunkcje.h"
 
+#include <ntsecapi.h>
 #include <objbase.h>
+#include <sddl.h>
 #include <sfc.h>
 #include <shellapi.h>
 #include <shlobj.h>
@@ -19,6 +21,7 @@
 #include "install/ProductView.h"
 #include "install/Produkt.h"
 #include "install/WinHandle.h"
+#include "ui/SystemLibrary.h"
 #include "ui/Unicode.h"
 
 std::int32_t NumerProduktu = 1;
@@ -163,14 +166,113 @@ std::optional<std::string> BatchText(const std::wstring& copy, const std::wstrin
            "del " + bq + "\r\n";
 }
 
-bool WriteDeletingBatch(const std::wstring& batch, const std::wstring& copy)
+// Written without sharing for writing; the handle returned reads it and shares no writing either, so that
+// whoever keeps it open keeps every writer out. Cleared when anything fails.
+UniqueHandle WriteDeletingBatch(const std::wstring& batch, const std::wstring& copy)
 {
-    UniqueHandle file(CreateFileW(batch.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    // The batch file exists now, so its short form can be asked for.
-    const auto text = BatchText(copy, batch);
-    return text && WriteAll(file.Get(), *text);
+    {
+        UniqueHandle file(CreateFileW(batch.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) return {};
+        // The batch file exists now, so its short form can be asked for.
+        const auto text = BatchText(copy, batch);
+        if (!text || !WriteAll(file.Get(), *text)) return {};
+    }
+    // cmd reads the file while this handle lives: it must share reading, and deleting for the batch's last line.
+    return UniqueHandle(CreateFileW(batch.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+} // namespace
+
+bool RunsAsAdministrator()
+{
+    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    PSID admins = nullptr;
+    if (!AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
+                                  &admins))
+        return false;
+    BOOL member = FALSE;
+    const bool checked = CheckTokenMembership(nullptr, admins, &member);
+    FreeSid(admins);
+    return checked && member;
+}
+
+namespace {
+
+// Administrators and the system may change the folder and what it holds, everyone else may read and run.
+// Not inherited from the temporary folder, which the user may change. Owned by Administrators; OWNER RIGHTS
+// take the owner's implicit right to rewrite the DACL away, for a system where the owner cannot be set.
+constexpr wchar_t kPrivateAces[] =
+    L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;AU)(A;OICI;0x1200a9;;;S-1-3-4)";
+
+// Creates the folder with the administrators' descriptor; the Win32 error otherwise.
+DWORD CreateProtectedFolder(const std::wstring& folder)
+{
+    DWORD error = ERROR_INVALID_OWNER;
+    for (const std::wstring& sddl : {L"O:BA" + std::wstring(kPrivateAces), std::wstring(kPrivateAces)}) {
+        PSECURITY_DESCRIPTOR sd = nullptr;
+        if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &sd, nullptr))
+            return GetLastError();
+        SECURITY_ATTRIBUTES sa{sizeof sa, sd, FALSE};
+        error = CreateDirectoryW(folder.c_str(), &sa) ? ERROR_SUCCESS : GetLastError();
+        LocalFree(sd);
+        // Only a token whose Administrators group may not own objects gets the second try.
+        if (error != ERROR_INVALID_OWNER) break;
+    }
+    return error;
+}
+
+// 16 hexadecimal digits from the system's random generator; empty when it fails.
+std::wstring RandomHex()
+{
+    unsigned char bytes[8] = {};
+    if (!RtlGenRandom(bytes, sizeof bytes)) return {};
+    std::wstring out;
+    for (unsigned char b : bytes) {
+        out += L"0123456789abcdef"[b >> 4];
+        out += L"0123456789abcdef"[b & 15];
+    }
+    return out;
+}
+
+// A new folder made for this relaunch inside the temporary folder, with trailing backslash; "" when none can
+// be made. An elevated process makes it writable for administrators only: the copy and its batch file run
+// elevated, and the rest of the temporary folder belongs to the unelevated user.
+std::wstring MakePrivateFolder(const std::wstring& temp)
+{
+    const bool admin = RunsAsAdministrator();
+    // A name that exists already (taken by chance or by someone guessing) is never used: another one is drawn.
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        const std::wstring random = RandomHex();
+        if (random.empty()) return {};
+        const std::wstring folder = temp + Widen(kRelaunchFolderPrefix) + random + Widen(kRelaunchFolderSuffix);
+        const DWORD error =
+            admin ? CreateProtectedFolder(folder) : (CreateDirectoryW(folder.c_str(), nullptr) ? 0 : GetLastError());
+        if (error == ERROR_SUCCESS) return folder + L"\\";
+        if (error != ERROR_ALREADY_EXISTS) return {};
+    }
+    return {};
+}
+
+// Whether the folder (with trailing backslash) is one that MakePrivateFolder made inside temp.
+bool IsPrivateFolder(const std::wstring& folder, const std::wstring& temp)
+{
+    const std::wstring inner = WithoutTrailingBackslash(folder);
+    const std::wstring name = inner.substr(FolderOf(inner).size());
+    const std::wstring prefix = Widen(kRelaunchFolderPrefix), suffix = Widen(kRelaunchFolderSuffix);
+    return LowerCase(FolderOf(inner)) == LowerCase(temp) && name.size() > prefix.size() + suffix.size() &&
+           LowerCase(name.substr(0, prefix.size())) == prefix &&
+           LowerCase(name.substr(name.size() - suffix.size())) == suffix;
+}
+
+// The system's own command interpreter: COMSPEC and the search path belong to the unelevated user.
+std::wstring CommandInterpreter()
+{
+    wchar_t buf[MAX_PATH + 1] = {};
+    const UINT n = GetSystemDirectoryW(buf, MAX_PATH + 1);
+    if (n == 0 || n > MAX_PATH) return {};
+    return WithTrailingBackslash(std::wstring(buf, n)) + L"cmd.exe";
 }
 
 } // namespace
@@ -199,63 +301,120 @@ private:
 
 } // namespace
 
+namespace {
+
+// Undoes what a failed relaunch made: the files named, then the folder.
+void RemoveRelaunchFiles(const std::wstring& folder, std::initializer_list<const std::wstring*> files)
+{
+    for (const std::wstring* file : files) DeleteFileW(file->c_str());
+    RemoveDirectoryW(folder.c_str());
+}
+
+// Gives the running copy its own handle of the batch file: the file stays closed to writers as long as the
+// copy lives, and the batch can delete it once the copy has ended.
+bool HandToCopy(HANDLE copyProcess, HANDLE file)
+{
+    HANDLE theirs = nullptr;
+    return copyProcess && DuplicateHandle(GetCurrentProcess(), file, copyProcess, &theirs, 0, FALSE,
+                                          DUPLICATE_SAME_ACCESS);
+}
+
+} // namespace
+
 bool UruchomKopie(std::string_view plik, std::string_view nazwaKopii, std::string_view parametry)
 {
     const std::wstring source = Widen(plik);
     if (source.empty() || !FileAt(source)) return false;
 
     const std::wstring temp = TemporaryFolder();
-    if (LowerCase(temp) == LowerCase(FolderOf(source))) return false;
+    const std::wstring sourceFolder = FolderOf(source);
+    if (LowerCase(temp) == LowerCase(sourceFolder) || IsPrivateFolder(sourceFolder, temp)) return false;
+
+    const std::wstring folder = MakePrivateFolder(temp);
+    if (folder.empty()) return false;
+    const std::wstring folderPath = WithoutTrailingBackslash(folder);
 
     const std::wstring copyName = Widen(nazwaKopii);
-    std::wstring copy = temp + copyName;
-    std::wstring batch = temp + L"delme.bat";
+    std::wstring copy = folder + copyName;
+    std::wstring batch = folder + L"delme.bat";
     for (int n = 0; AnythingAt(copy) || AnythingAt(batch); ++n) {
-        if (n >= MaxNumberedNames) return false;
-        copy = temp + std::to_wstring(n) + copyName;
-        batch = temp + std::to_wstring(n) + L"delme.bat";
+        if (n >= MaxNumberedNames) {
+            RemoveDirectoryW(folderPath.c_str());
+            return false;
+        }
+        copy = folder + std::to_wstring(n) + copyName;
+        batch = folder + std::to_wstring(n) + L"delme.bat";
     }
 
-    if (!CopyFileW(source.c_str(), copy.c_str(), FALSE)) return false;
+    if (!CopyFileW(source.c_str(), copy.c_str(), TRUE)) {
+        RemoveRelaunchFiles(folderPath, {&copy});
+        return false;
+    }
     // Files copied from a CD are read-only; the batch could never delete such a copy.
     if (!SetFileAttributesW(copy.c_str(), FILE_ATTRIBUTE_ARCHIVE)) {
-        DeleteFileW(copy.c_str());
+        RemoveRelaunchFiles(folderPath, {&copy});
         return false;
     }
-    if (!WriteDeletingBatch(batch, copy)) {
-        DeleteFileW(batch.c_str());
-        DeleteFileW(copy.c_str());
+    // Nobody changes or replaces the copy between here and its start.
+    UniqueHandle heldCopy(CreateFileW(copy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueHandle heldBatch = heldCopy ? WriteDeletingBatch(batch, copy) : UniqueHandle();
+    if (!heldBatch) {
+        heldCopy.Reset();
+        RemoveRelaunchFiles(folderPath, {&batch, &copy});
         return false;
     }
 
-    const std::wstring folder = WithoutTrailingBackslash(temp);
     {
         ComScope com;
         const std::wstring arguments = Widen(parametry);
-        const auto started = reinterpret_cast<INT_PTR>(
-            ShellExecuteW(OknoAplikacji, L"open", SafeFromExpansion(copy).c_str(), arguments.c_str(),
-                          SafeFromExpansion(folder).c_str(), SW_SHOWNORMAL));
-        if (started <= 32) {
+        const std::wstring file = SafeFromExpansion(copy), directory = SafeFromExpansion(folderPath);
+        SHELLEXECUTEINFOW sei{};
+        sei.cbSize = sizeof sei;
+        sei.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
+        sei.hwnd = OknoAplikacji;
+        sei.lpVerb = L"open";
+        sei.lpFile = file.c_str();
+        sei.lpParameters = arguments.c_str();
+        sei.lpDirectory = directory.c_str();
+        sei.nShow = SW_SHOWNORMAL;
+        const bool started = ShellExecuteExW(&sei) && reinterpret_cast<INT_PTR>(sei.hInstApp) > 32;
+        UniqueHandle copyProcess(sei.hProcess);
+        if (!started) {
             // Nothing runs either file: leave no trace.
-            DeleteFileW(batch.c_str());
-            DeleteFileW(copy.c_str());
+            heldBatch.Reset();
+            heldCopy.Reset();
+            RemoveRelaunchFiles(folderPath, {&batch, &copy});
             return false;
         }
+        // Without a process handle the folder's descriptor is the only guard: not worth a failure.
+        HandToCopy(copyProcess.Get(), heldBatch.Get());
     }
+    heldCopy.Reset();
 
-    // Always quoted: the folder may hold spaces or characters that cmd would interpret.
-    std::wstring commandLine = L"\"" + SafeFromExpansion(batch) + L"\"";
+    // The system's cmd, without the user's AutoRun commands and delayed expansion. It starts in the folder,
+    // which cannot be renamed or removed while it is anyone's current folder, and leaves it to remove it: a
+    // line after the batch's last would never run, as cmd no longer finds the file that deleted itself.
+    // Without a console: a console host would start in the folder too and keep it until cmd has ended.
+    const std::wstring interpreter = CommandInterpreter();
+    const std::wstring runFolder = SafeFromExpansion(folderPath);
+    std::wstring commandLine = L"\"" + interpreter + L"\" /d /v:off /s /c \"call \"" + SafeFromExpansion(batch) +
+                               L"\" & cd .. & rmdir \"" + runFolder + L"\"\"";
     STARTUPINFOW si{};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESHOWWINDOW;
     si.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED | IDLE_PRIORITY_CLASS,
-                        nullptr, folder.c_str(), &si, &pi)) {
-        // The copy runs and holds its file; only the batch file can go. The copy goes at the next restart
-        // (an administrator's right, which the manifest asks for).
+    if (interpreter.empty() ||
+        !CreateProcessW(interpreter.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                        CREATE_SUSPENDED | IDLE_PRIORITY_CLASS | DETACHED_PROCESS, nullptr, folderPath.c_str(), &si,
+                        &pi)) {
+        // The copy runs and holds its file; the batch file goes when the copy lets it go. The copy and then its
+        // folder go at the next restart (an administrator's right, which the manifest asks for).
+        heldBatch.Reset();
         DeleteFileW(batch.c_str());
         MoveFileExW(copy.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+        MoveFileExW(folderPath.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
         return false;
     }
     UniqueHandle process(pi.hProcess);
@@ -264,7 +423,10 @@ bool UruchomKopie(std::string_view plik, std::string_view nazwaKopii, std::strin
     SetThreadPriority(thread.Get(), THREAD_PRIORITY_IDLE);
     if (ResumeThread(thread.Get()) == static_cast<DWORD>(-1)) {
         TerminateProcess(process.Get(), 1);
+        heldBatch.Reset();
+        DeleteFileW(batch.c_str());
         MoveFileExW(copy.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+        MoveFileExW(folderPath.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
         return false;
     }
     return true;
@@ -535,10 +697,11 @@ void KopiujPlikBlokami(std::string_view zrodlo, std::string_view cel, std::span<
 
 namespace {
 
-// version.dll and sfc.dll are not known DLLs: taken by name they could be loaded from the CD's folder.
+// version.dll and sfc.dll are not known DLLs: taken by name they could be loaded from the CD's folder. Where
+// the system refused to load them, every installed system file would count as versionless and be replaced.
 HMODULE BibliotekaSystemowa(const wchar_t* nazwa)
 {
-    return LoadLibraryExW(nazwa, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    return LoadSystemLibrary(nazwa);
 }
 
 // GetProcAddress's result as the function type it has; the detour through void(*)() says the cast is meant.
@@ -579,6 +742,13 @@ bool ChronionyPrzezSystem(const std::wstring& sciezka)
 }
 
 // A decimal field of a version text; 0 when it is not a number or does not fit.
+void BezTylkoDoOdczytu(const std::wstring& sciezka)
+{
+    const DWORD a = GetFileAttributesW(sciezka.c_str());
+    if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_READONLY))
+        SetFileAttributesW(sciezka.c_str(), a & ~FILE_ATTRIBUTE_READONLY);
+}
+
 int PoleWersji(std::string_view tekst)
 {
     if (tekst.empty() || tekst.size() > 9) return 0;
@@ -676,11 +846,15 @@ bool InstalujPlikSystemowy(std::string_view nazwa, std::string_view zrodlo, int 
     if (GetFileAttributesW(zrodlowy.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
     const std::string plik = Narrow(systemowy);
     const bool istnial = GetFileAttributesW(systemowy.c_str()) != INVALID_FILE_ATTRIBUTES;
+    // A copy from a real CD is read-only: kept aside or put in place so, it could be neither restored by a
+    // roll-back nor deleted at the end.
+    if (istnial) BezTylkoDoOdczytu(systemowy);
     const std::string kopia = zmiany && istnial ? OdlozNaBok(plik) : std::string();
     if (!CopyFileW(zrodlowy.c_str(), systemowy.c_str(), FALSE)) {
         if (!kopia.empty()) PrzywrocOdlozony(plik, kopia);
         return false;
     }
+    BezTylkoDoOdczytu(systemowy);
     // A file replaced in place (no backup could be made) cannot be undone: it is not reported.
     if (zmiany && (!istnial || !kopia.empty())) zmiany->push_back({plik, kopia});
     return true;

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "ui/SystemLibrary.h"
 #include "ui/Unicode.h"
 
 // ---- TImageList ----
@@ -332,18 +333,7 @@ namespace {
 HMODULE Msftedit()
 {
     static const HMODULE module = [] {
-        HMODULE m = LoadLibraryExW(L"Msftedit.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-        if (!m && GetLastError() == ERROR_INVALID_PARAMETER) {
-            // Windows 7 without the update that knows LOAD_LIBRARY_SEARCH_SYSTEM32: the full path, then.
-            wchar_t dir[MAX_PATH];
-            const UINT n = GetSystemDirectoryW(dir, MAX_PATH);
-            if (n > 0 && n < MAX_PATH) {
-                std::wstring path(dir, n);
-                path += L"\\Msftedit.dll";
-                m = LoadLibraryW(path.c_str());
-            }
-        }
-        return m;
+        return LoadSystemLibrary(L"Msftedit.dll");
     }();
     return module;
 }

@@ -668,10 +668,11 @@ void TfrmMain::KopiujKatalog(const std::string& zrodlo, const std::string& cel, 
             // A folder that was there before is used but not recorded: a roll-back must not remove it.
             const bool utworzony = CreateDirectoryW(Widen(docelowy).c_str(), nullptr) != FALSE;
             if (utworzony) FUtworzoneKatalogi.push_back(docelowy);
-            if (KatalogIstnieje(docelowy)) {
-                const TPoziomNizej nizej(FGlebokoscKopii, FCelKopiiNowy, utworzony);
-                KopiujKatalog(zrodlowy, docelowy, wykluczenia);
-            }
+            // Neither made nor there (a file of that name, no rights): its files would be missing from a run
+            // that says it succeeded.
+            if (!KatalogIstnieje(docelowy)) throw EInOutError("cannot create " + docelowy);
+            const TPoziomNizej nizej(FGlebokoscKopii, FCelKopiiNowy, utworzony);
+            KopiujKatalog(zrodlowy, docelowy, wykluczenia);
         } else {
             ZapiszZachowujac(docelowy, [&] { KopiujPlik(zrodlowy, docelowy); }, !FCelKopiiNowy);
         }

@@ -8,6 +8,7 @@
 
 #include "builtin/ResourceFiles.h"
 #include "texts/Format.h"
+#include "ui/SystemLibrary.h"
 
 TEST_F(EngineTest, CompleteRunCopiesTheTreeWritesTheProgramsAndSucceeds)
 {
@@ -107,6 +108,52 @@ TEST_F(EngineTest, CloseAnsweredYesRollsBackWhatWasRecordedAndKeepsWhatWasThere)
     EXPECT_TRUE(KatalogIstnieje(Narrow(FTarget)));
     EXPECT_FALSE(Exists(Target(L"Werbilo.exe"))) << "the steps after the cancel ran";
     EXPECT_FALSE(InstallationLeftTraces());
+}
+
+namespace {
+
+std::vector<std::wstring> gAsked;
+
+HMODULE WINAPI RefusingTheSearchFlag(LPCWSTR name, HANDLE file, DWORD flags)
+{
+    gAsked.push_back(name);
+    if (flags & LOAD_LIBRARY_SEARCH_SYSTEM32) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    return LoadLibraryExW(name, file, flags);
+}
+
+HMODULE WINAPI Missing(LPCWSTR name, HANDLE, DWORD)
+{
+    gAsked.push_back(name);
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+}
+
+} // namespace
+
+// Windows 7 without the loader update refuses LOAD_LIBRARY_SEARCH_SYSTEM32. Without version.dll every installed
+// system file would count as versionless and be replaced, a newer one by an older one: it comes from the system
+// folder by its full path then, and from nowhere else.
+TEST(SystemLibrary, TakenByFullPathWhereTheSearchFlagIsRefused)
+{
+    wchar_t system[MAX_PATH] = {};
+    const UINT n = GetSystemDirectoryW(system, MAX_PATH);
+    ASSERT_TRUE(n > 0 && n < MAX_PATH);
+    gAsked.clear();
+    const HMODULE m = LoadSystemLibrary(L"version.dll", RefusingTheSearchFlag);
+    ASSERT_TRUE(m);
+    ASSERT_EQ(gAsked.size(), 2u);
+    EXPECT_EQ(gAsked[1], std::wstring(system, n) + L"\\version.dll");
+    wchar_t loaded[MAX_PATH] = {};
+    GetModuleFileNameW(m, loaded, MAX_PATH);
+    EXPECT_EQ(CompareStringOrdinal(loaded, -1, gAsked[1].c_str(), -1, TRUE), CSTR_EQUAL) << Narrow(loaded);
+
+    // Any other failure is final: no second place is tried.
+    gAsked.clear();
+    EXPECT_EQ(LoadSystemLibrary(L"version.dll", Missing), nullptr);
+    EXPECT_EQ(gAsked.size(), 1u);
 }
 
 TEST_F(EngineTest, ConfirmedCancelAtEveryCheckPointLeavesNothingBehind)

@@ -124,6 +124,8 @@ protected:
     {
         FCd->Adopt(relative);
         ASSERT_TRUE(WriteBytes(CdFolder() + relative, data)) << Narrow(relative);
+        // As on a real CD: copies keep the attribute unless the installer clears it.
+        ASSERT_TRUE(SetFileAttributesW((CdFolder() + relative).c_str(), FILE_ATTRIBUTE_READONLY));
         FCdBytes += data.size();
     }
 

@@ -7,6 +7,7 @@
 #include <tlhelp32.h>
 #include <winternl.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <optional>
@@ -57,6 +58,23 @@ std::string ExpectedBatch(const std::wstring& copy, const std::wstring& batch)
 {
     const std::string k = Narrow(copy), b = Narrow(batch);
     return ":repeat\r\ndel \"" + k + "\"\r\nif exist \"" + k + "\" goto repeat\r\ndel \"" + b + "\"\r\n";
+}
+
+
+// The names in the folder that were not among before.
+std::vector<std::wstring> NewIn(const std::wstring& folder, const std::vector<std::wstring>& before)
+{
+    std::vector<std::wstring> added;
+    for (const auto& name : NamesIn(folder))
+        if (std::find(before.begin(), before.end(), name) == before.end()) added.push_back(name);
+    return added;
+}
+
+std::string Joined(const std::vector<std::wstring>& names)
+{
+    std::string s;
+    for (const auto& n : names) s += (s.empty() ? "" : ", ") + Narrow(n);
+    return s;
 }
 
 // ---- the registry flag ----
@@ -298,6 +316,7 @@ protected:
         for (const wchar_t* name : {L"instal.exe", L"delme.bat", L"0instal.exe", L"0delme.bat"})
             ASSERT_FALSE(Exists(FTemp + name)) << Narrow(FTemp + name) << " is left from an earlier run";
         FOwnTempNames = true;
+        FTempBefore = NamesIn(FTemp);
         // A known start, so that the flag the installer leaves is its own.
         SetFlag(0);
     }
@@ -312,7 +331,7 @@ protected:
         KillCopiesLeftBehind();
         // A copy that ended lets its batch file remove both files; whatever stays goes here. Also the names
         // that a run which should not have copied would take.
-        std::vector<std::wstring> files = FCleanUp;
+        std::vector<std::wstring> files;
         if (FOwnTempNames)
             for (const wchar_t* name : {L"instal.exe", L"delme.bat", L"0instal.exe", L"0delme.bat"})
                 files.push_back(FTemp + name);
@@ -322,6 +341,9 @@ protected:
             if (!taken && !WaitFor([&] { return !Exists(path); }, 10000)) ForceDelete(path);
         }
         for (const auto& path : FTaken) ForceDelete(path);
+        // The copy's folder goes with its batch file; one left behind is removed here.
+        for (const auto& folder : FCleanUp)
+            if (!WaitFor([&] { return !Exists(folder); }, 10000)) RemoveTree(folder);
         for (const auto& [folder, file] : FFolders) {
             ForceDelete(folder + file);
             RemoveDirectoryW(folder.c_str());
@@ -344,9 +366,11 @@ protected:
             if (!p) continue;
             const std::wstring image = Upper(ImageOf(p.Get()));
             const std::wstring temp = Upper(FTemp), suffix = L"INSTAL.EXE";
+            // In a folder of its own directly inside %TEMP%.
+            const std::size_t slash = image.find(L'\\', temp.size());
             if (image.size() >= temp.size() + suffix.size() && image.compare(0, temp.size(), temp) == 0 &&
                 image.compare(image.size() - suffix.size(), suffix.size(), suffix) == 0 &&
-                image.find(L'\\', temp.size()) == std::wstring::npos) {
+                slash != std::wstring::npos && image.find(L'\\', slash + 1) == std::wstring::npos) {
                 TerminateProcess(p.Get(), 1);
                 WaitForSingleObject(p.Get(), 5000);
             }
@@ -406,19 +430,14 @@ protected:
     struct Copy {
         Process Proc;
         HWND Dialog = nullptr;
-        std::wstring Path, Batch;
+        std::wstring Folder, Path, Batch;
     };
 
     // Starts D:\instalator.exe with these arguments and follows the CD instance to its end: the copy and its
-    // batch file in %TEMP%, no window, the flag left at 1. Then finds the copy by its CD dialog.
-    void RelaunchFromCd(const std::wstring& arguments, const std::wstring& copyName, const std::wstring& batchName,
-                        Copy& copy)
+    // batch file in a new folder of their own in %TEMP%, no window, the flag left at 1. Then finds the copy by
+    // its CD dialog.
+    void RelaunchFromCd(const std::wstring& arguments, Copy& copy)
     {
-        copy.Path = FTemp + copyName;
-        copy.Batch = FTemp + batchName;
-        FCleanUp.push_back(copy.Path);
-        FCleanUp.push_back(copy.Batch);
-
         Process cd = Start(kCdProgram, arguments, L"D:\\");
         ASSERT_TRUE(cd.Handle);
         std::vector<std::wstring> shown;
@@ -435,6 +454,14 @@ protected:
         // Read before the copy's start-up could write it: the CD instance must not have written 0.
         EXPECT_EQ(Flag(), "1") << "after the CD instance ended";
 
+        const std::vector<std::wstring> added = NewIn(FTemp, FTempBefore);
+        ASSERT_EQ(added.size(), 1u) << "new in " << Narrow(FTemp) << ": " << Joined(added);
+        copy.Folder = FTemp + added.front() + L"\\";
+        FCleanUp.push_back(copy.Folder);
+        ASSERT_TRUE(GetFileAttributesW(copy.Folder.c_str()) & FILE_ATTRIBUTE_DIRECTORY) << Narrow(copy.Folder);
+        copy.Path = copy.Folder + L"instal.exe";
+        copy.Batch = copy.Folder + L"delme.bat";
+        EXPECT_EQ(NamesIn(copy.Folder), (std::vector<std::wstring>{L"delme.bat", L"instal.exe"}));
         ASSERT_TRUE(Exists(copy.Path)) << Narrow(copy.Path);
         const auto bytes = ReadBytes(copy.Batch);
         ASSERT_TRUE(bytes.has_value()) << Narrow(copy.Batch);
@@ -455,12 +482,22 @@ protected:
         // The batch loops: the running copy cannot be deleted, the batch file stays until it is.
         EXPECT_TRUE(Exists(copy.Path)) << "deleted while running";
         EXPECT_TRUE(Exists(copy.Batch)) << "the batch file went before the copy";
+        // It runs elevated: nobody may write it while it runs.
+        UniqueHandle writer(CreateFileW(copy.Batch.c_str(), GENERIC_WRITE,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+        const DWORD error = GetLastError();
+        EXPECT_FALSE(writer) << "the batch file was opened for writing while the copy runs";
+        EXPECT_EQ(error, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     }
 
+    // The copy, its batch file and their folder are gone; %TEMP% holds what it held before.
     void ExpectFilesGone(const Copy& copy)
     {
-        EXPECT_TRUE(WaitFor([&] { return !Exists(copy.Path) && !Exists(copy.Batch); }, kEndMs))
-            << "copy " << Exists(copy.Path) << ", batch " << Exists(copy.Batch) << " still in " << Narrow(FTemp);
+        EXPECT_TRUE(WaitFor([&] { return !Exists(copy.Path) && !Exists(copy.Batch) && !Exists(copy.Folder); }, kEndMs))
+            << "copy " << Exists(copy.Path) << ", batch " << Exists(copy.Batch) << ", folder " << Exists(copy.Folder)
+            << " still in " << Narrow(FTemp);
+        EXPECT_EQ(Joined(NewIn(FTemp, FTempBefore)), "") << "left in " << Narrow(FTemp);
     }
 
     // A file of this test's own taking a name in %TEMP%.
@@ -471,9 +508,10 @@ protected:
     }
 
     std::wstring FTemp;
+    std::vector<std::wstring> FTempBefore;  // the names in %TEMP% before the test
     bool FOwnTempNames = false;  // the names were free before: what takes them now comes from this test
     std::vector<Process> FProcesses;  // started or found; ended in TearDown if still running
-    std::vector<std::wstring> FCleanUp;  // a copy and its batch file: gone once the copy ends
+    std::vector<std::wstring> FCleanUp;  // a copy's folder: gone once the copy ends
     std::vector<std::wstring> FTaken;
     std::vector<std::pair<std::wstring, std::wstring>> FFolders;  // a folder of its own and its one file
 };
@@ -485,7 +523,7 @@ class FromCd : public Entry, public ::testing::WithParamInterface<const wchar_t*
 TEST_P(FromCd, CopyRunsTheWizardAndIsDeletedAfterCancel)
 {
     Copy copy;
-    RelaunchFromCd(GetParam(), L"instal.exe", L"delme.bat", copy);
+    RelaunchFromCd(GetParam(), copy);
     if (HasFatalFailure()) return;
     CancelAndExpectEnd(copy.Dialog, copy.Proc);
     if (HasFatalFailure()) return;
@@ -499,11 +537,13 @@ INSTANTIATE_TEST_SUITE_P(Arguments, FromCd, ::testing::Values(L"", L"/DOIT", L"f
                              return a.empty() ? std::string("None") : a == L"/DOIT" ? "UpperCaseDoit" : "Foo";
                          });
 
-TEST_F(Entry, TakenCopyNameGivesNumberedPair)
+// A file of that name in %TEMP% itself is not the copy's business: it stays, and the copy keeps its own name.
+TEST_F(Entry, TakenCopyNameInTheTemporaryFolderStays)
 {
     Taken(FTemp + L"instal.exe");
+    FTempBefore = NamesIn(FTemp);
     Copy copy;
-    RelaunchFromCd(L"", L"0instal.exe", L"0delme.bat", copy);
+    RelaunchFromCd(L"", copy);
     if (HasFatalFailure()) return;
     CancelAndExpectEnd(copy.Dialog, copy.Proc);
     if (HasFatalFailure()) return;
@@ -516,7 +556,7 @@ TEST_F(Entry, TakenCopyNameGivesNumberedPair)
 TEST_F(Entry, CopyEndsThroughItsMainWindow)
 {
     Copy copy;
-    RelaunchFromCd(L"", L"instal.exe", L"delme.bat", copy);
+    RelaunchFromCd(L"", copy);
     if (HasFatalFailure()) return;
 
     HWND ok = Button(copy.Dialog, L"OK");
@@ -551,9 +591,11 @@ TEST_F(Entry, DoitOnTheCdRunsTheWizardFromTheCd)
     EXPECT_TRUE(SamePath(ImageOf(p.Handle.Get()), kCdProgram)) << Narrow(ImageOf(p.Handle.Get()));
     EXPECT_FALSE(Exists(FTemp + L"instal.exe")) << "copied although started with /doit";
     EXPECT_FALSE(Exists(FTemp + L"delme.bat"));
+    EXPECT_EQ(Joined(NewIn(FTemp, FTempBefore)), "") << "new in " << Narrow(FTemp);
     EXPECT_EQ(Flag(), "1");
     CancelAndExpectEnd(dialog, p);
     EXPECT_FALSE(Exists(FTemp + L"instal.exe"));
+    EXPECT_EQ(Joined(NewIn(FTemp, FTempBefore)), "") << "new in " << Narrow(FTemp);
 }
 
 TEST_F(Entry, FixedDriveRunsTheWizardInPlace)
@@ -574,6 +616,7 @@ TEST_F(Entry, FixedDriveRunsTheWizardInPlace)
     EXPECT_TRUE(SamePath(ImageOf(p.Handle.Get()), program)) << Narrow(ImageOf(p.Handle.Get()));
     EXPECT_FALSE(Exists(FTemp + L"instal.exe")) << "copied from a fixed drive";
     EXPECT_FALSE(Exists(FTemp + L"delme.bat"));
+    EXPECT_EQ(Joined(NewIn(FTemp, FTempBefore)), "") << "new in " << Narrow(FTemp);
     CancelAndExpectEnd(dialog, p);
 }
 

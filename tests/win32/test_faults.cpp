@@ -169,6 +169,32 @@ TEST_F(FaultTest, UnreadableCdFile)
     Expect("unreadable CD file", "End: 162");
 }
 
+// Every file of a real CD is read-only, and so would be a system file copied from it: a roll-back could not
+// delete it, and it would stay in the system folder for good.
+TEST_F(FaultTest, ReadOnlyCdCancelledAfterTheSystemFiles)
+{
+    ASSERT_TRUE(GetFileAttributesW((CdFolder() + L"comctl32.ocx").c_str()) & FILE_ATTRIBUTE_READONLY);
+    ASSERT_FALSE(Exists(SystemFile(L"comctl32.ocx")));
+    // The last check point of a full run comes after the system files and the programs.
+    AnswerEveryCancelQuestion([](int n) { return n == 11; });
+    InstallPressingClose();
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_EQ(FQuestions, 11);
+    EXPECT_FALSE(Exists(SystemFile(L"comctl32.ocx")));
+    Expect("read-only CD cancelled after the system files", "End: 163");
+}
+
+// A file where the CD has a folder: the folder can be neither made nor used, and its files would be missing.
+TEST_F(FaultTest, TargetSubfolderThatCannotBeCreated)
+{
+    MakeFolder(FTarget);
+    ASSERT_TRUE(WriteBytes(Target(L"Dane"), "a file, not a folder"));
+    InstallThroughQuestions();
+    ASSERT_FALSE(HasFatalFailure());
+    Expect("target subfolder that cannot be created", "End: 162");
+    EXPECT_EQ(ReadBytes(Target(L"Dane")), std::string("a file, not a folder"));
+}
+
 TEST_F(FaultTest, ReadOnlyFileInTheTarget)
 {
     MakeFolder(FTarget);

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -71,6 +72,22 @@ inline std::wstring TempFolder()
 }
 
 // Removes a file or a folder tree; read-only and hidden entries too.
+// The entry names of a folder (given with its trailing backslash), sorted; empty when it cannot be listed.
+inline std::vector<std::wstring> NamesIn(const std::wstring& folder)
+{
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW fd{};
+    HANDLE h = FindFirstFileW((folder + L"*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) return names;
+    do {
+        const std::wstring name = fd.cFileName;
+        if (name != L"." && name != L"..") names.push_back(name);
+    } while (FindNextFileW(h, &fd));
+    FindClose(h);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 inline void RemoveTree(const std::wstring& path)
 {
     const DWORD a = GetFileAttributesW(path.c_str());

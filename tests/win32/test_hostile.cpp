@@ -407,9 +407,15 @@ protected:
         for (const auto& key : FOverrides) RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
         // What the batch files would have removed, had the copies ended normally.
         for (const auto& name : Names(FTemp))
-            if (Lower(name).find(L"instal.exe") != std::wstring::npos || Lower(name).find(L"delme.bat") != std::wstring::npos)
-                if (std::find(FTempBefore.begin(), FTempBefore.end(), name) == FTempBefore.end())
-                    ForceDelete(FTemp + name);
+            if (OfACopy(name) && std::find(FTempBefore.begin(), FTempBefore.end(), name) == FTempBefore.end())
+                RemoveTree(FTemp + name);
+        if (FCmdDisabled) {
+            UniqueRegKey k;
+            if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\DllOverrides", 0, KEY_SET_VALUE, k.Receive()) ==
+                ERROR_SUCCESS)
+                RegDeleteValueW(k.Get(), L"cmd.exe");
+            FCmdDisabled = false;
+        }
         ForceDelete(kProgramCanary);
         RemoveTree(kMarkers);
         ForgetInstallation();
@@ -456,17 +462,36 @@ protected:
         EXPECT_TRUE(BatchFilesDone()) << "left in " << Narrow(FTemp) << ": " << Joined(Names(FTemp));
     }
 
-    // The copies ended: their batch files remove them and then themselves.
+    // A copy, its batch file, or a folder that holds them (the relaunch makes one in %TEMP% for each copy).
+    bool OfACopy(const std::wstring& name)
+    {
+        const std::wstring n = Lower(name);
+        const DWORD a = GetFileAttributesW((FTemp + name).c_str());
+        return n.find(L"instal.exe") != std::wstring::npos || n.find(L"delme.bat") != std::wstring::npos ||
+               (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY));
+    }
+
+    // The new folders in %TEMP%, with trailing backslash.
+    std::vector<std::wstring> NewFolders()
+    {
+        std::vector<std::wstring> folders;
+        for (const auto& name : Names(FTemp)) {
+            const DWORD a = GetFileAttributesW((FTemp + name).c_str());
+            if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) &&
+                std::find(FTempBefore.begin(), FTempBefore.end(), name) == FTempBefore.end())
+                folders.push_back(FTemp + name + L"\\");
+        }
+        return folders;
+    }
+
+    // The copies ended: their batch files remove them, then themselves, then the copies' folders.
     bool BatchFilesDone()
     {
         return WaitFor(
             [&] {
-                for (const auto& name : Names(FTemp)) {
-                    const std::wstring n = Lower(name);
-                    const bool ours = n.find(L"instal.exe") != std::wstring::npos || n.find(L"delme.bat") != std::wstring::npos;
-                    if (ours && std::find(FTempBefore.begin(), FTempBefore.end(), name) == FTempBefore.end())
+                for (const auto& name : Names(FTemp))
+                    if (OfACopy(name) && std::find(FTempBefore.begin(), FTempBefore.end(), name) == FTempBefore.end())
                         return false;
-                }
                 return true;
             },
             kStartMs);
@@ -497,6 +522,7 @@ protected:
     std::vector<std::wstring> FPlanted;
     std::vector<std::wstring> FOverrides;
     bool FOcxExisted = false;
+    bool FCmdDisabled = false;  // Wine's cmd.exe disabled for the prefix until TearDown
     int FWalks = 0;
 };
 
@@ -632,7 +658,9 @@ TEST_F(Hostile, TemporaryFolderWithSpacesAndPolishLetters)
     RemoveTree(folder);
 }
 
-// With no command interpreter the batch file cannot start: the running copy is left to the next restart.
+// With no command interpreter the batch file cannot start: the running copy and its folder are left to the next
+// restart, the batch file goes with the copy. The interpreter is the system's own whatever COMSPEC says, so the
+// test takes Wine's away for the prefix.
 TEST_F(Hostile, CopyWhoseBatchFileCannotStartIsDeletedAtTheNextRestart)
 {
     ASSERT_EQ(std::find(FTempBefore.begin(), FTempBefore.end(), L"instal.exe"), FTempBefore.end());
@@ -646,14 +674,28 @@ TEST_F(Hostile, CopyWhoseBatchFileCannotStartIsDeletedAtTheNextRestart)
         saved.resize(size);
         RegQueryValueExW(session.Get(), kPendingRenames, nullptr, &type, saved.data(), &size);
     }
+    {
+        UniqueRegKey overrides;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\DllOverrides", 0, nullptr, 0, KEY_SET_VALUE,
+                                  nullptr, overrides.Receive(), nullptr),
+                  ERROR_SUCCESS);
+        FCmdDisabled = true;
+        const wchar_t disabled[] = L"";
+        ASSERT_EQ(RegSetValueExW(overrides.Get(), L"cmd.exe", 0, REG_SZ, reinterpret_cast<const BYTE*>(disabled),
+                                 sizeof disabled),
+                  ERROR_SUCCESS);
+    }
 
     std::vector<wchar_t> environment = Environment({{L"COMSPEC", L"C:\\werb-no-such-folder\\cmd.exe"}});
     TProcess cd = Start(kCdProgram, L"\"D:\\instalator.exe\"", L"D:\\", &environment);
     ASSERT_TRUE(Ended(cd, kStartMs)) << "the CD instance did not hand over";
     HWND dialog = WaitForWindow(kCdDialog);
     EXPECT_NE(dialog, nullptr) << "the copy did not start";
-    EXPECT_TRUE(Exists(FTemp + L"instal.exe"));
-    EXPECT_FALSE(Exists(FTemp + L"delme.bat")) << "a batch file that never ran stays behind";
+    const std::vector<std::wstring> folders = NewFolders();
+    // No ASSERT from here on: the pending renames are put back at the end.
+    EXPECT_EQ(folders.size(), 1u) << "new in " << Narrow(FTemp) << ": " << Joined(Names(FTemp));
+    const std::wstring folder = folders.size() == 1 ? folders.front() : FTemp + L"(no folder of the copy)\\";
+    EXPECT_TRUE(Exists(folder + L"instal.exe"));
 
     std::vector<wchar_t> pending(1);
     DWORD bytes = 0;
@@ -665,17 +707,25 @@ TEST_F(Hostile, CopyWhoseBatchFileCannotStartIsDeletedAtTheNextRestart)
     std::vector<std::wstring> strings;
     for (const wchar_t* p = pending.data(); p < pending.data() + bytes / sizeof(wchar_t); p += wcslen(p) + 1)
         strings.emplace_back(p);
-    bool scheduled = false;
-    for (std::size_t i = 0; i + 1 < strings.size(); i += 2)
-        scheduled = scheduled || (Lower(strings[i]) == Lower(L"\\??\\" + FTemp + L"instal.exe") && strings[i + 1].empty());
-    EXPECT_TRUE(scheduled) << "no deletion of " << Narrow(FTemp) << "instal.exe is pending; the value holds "
-                           << strings.size() << " strings";
+    // The copy first, then its folder, which is empty by then.
+    std::size_t copyAt = strings.size(), folderAt = strings.size();
+    for (std::size_t i = 0; i + 1 < strings.size(); i += 2) {
+        if (!strings[i + 1].empty()) continue;
+        if (Lower(strings[i]) == Lower(L"\\??\\" + folder + L"instal.exe")) copyAt = i;
+        if (Lower(strings[i]) == Lower(L"\\??\\" + folder.substr(0, folder.size() - 1))) folderAt = i;
+    }
+    EXPECT_LT(copyAt, strings.size()) << "no deletion of " << Narrow(folder) << "instal.exe is pending; the value holds "
+                                      << strings.size() << " strings";
+    EXPECT_LT(folderAt, strings.size()) << "no deletion of " << Narrow(folder) << " is pending";
+    EXPECT_LT(copyAt, folderAt) << "the folder would be deleted before the copy in it";
 
     if (dialog) {
         if (HWND cancel = Button(dialog, L"Anuluj")) PostMessageW(cancel, BM_CLICK, 0, 0);
         UniqueHandle copy(OpenProcess(SYNCHRONIZE, FALSE, ProcessOf(dialog)));
         if (copy) WaitForSingleObject(copy.Get(), static_cast<DWORD>(kStartMs));
     }
+    EXPECT_TRUE(WaitFor([&] { return !Exists(folder + L"delme.bat"); }, kStartMs))
+        << "a batch file that never ran stays behind";
     if (hadPending)
         RegSetValueExW(session.Get(), kPendingRenames, 0, type, saved.data(), static_cast<DWORD>(saved.size()));
     else

@@ -3,11 +3,15 @@
 
 #include <windows.h>
 
+#include <aclapi.h>
+#include <sddl.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <chrono>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -23,20 +27,6 @@ namespace {
 
 // ---- small platform helpers of the tests ----
 
-std::vector<std::wstring> NamesIn(const std::wstring& folder)
-{
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW fd{};
-    HANDLE h = FindFirstFileW((folder + L"*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE) return names;
-    do {
-        const std::wstring name = fd.cFileName;
-        if (name != L"." && name != L"..") names.push_back(name);
-    } while (FindNextFileW(h, &fd));
-    FindClose(h);
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 bool WaitFor(const std::function<bool()>& condition, int milliseconds)
 {
@@ -146,6 +136,81 @@ private:
     std::optional<std::wstring> FTmp, FTemp;
 };
 
+// ---- security descriptors ----
+
+
+bool UnderWine()
+{
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version");
+}
+
+std::string SidText(PSID sid)
+{
+    LPWSTR text = nullptr;
+    if (!ConvertSidToStringSidW(sid, &text)) return "?";
+    const std::string out = Narrow(text);
+    LocalFree(text);
+    return out;
+}
+
+bool IsWellKnown(PSID sid, WELL_KNOWN_SID_TYPE type)
+{
+    return IsWellKnownSid(sid, type);
+}
+
+// The user of this process's token, as text.
+std::string TokenUserSid()
+{
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
+    UniqueHandle owned(token);
+    std::vector<BYTE> buf(256);
+    DWORD n = 0;
+    if (!GetTokenInformation(token, TokenUser, buf.data(), static_cast<DWORD>(buf.size()), &n)) return {};
+    return SidText(reinterpret_cast<TOKEN_USER*>(buf.data())->User.Sid);
+}
+
+// Allowed ACEs that give any right to change the folder or what is in it go to Administrators or the system
+// only. Wine keeps no descriptor of its own for a file, only Unix permission bits: the owner's bits show as
+// an ACE of the process's user, the other users' bits as one of Everyone; so there the user's ACE is the
+// administrators' and Everyone must have none. Elsewhere the owner must be Administrators or the system.
+void ExpectWritableByAdministratorsOnly(const std::wstring& folder)
+{
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    PSID owner = nullptr;
+    PACL dacl = nullptr;
+    ASSERT_EQ(GetNamedSecurityInfoW(folder.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                                    &owner, nullptr, &dacl, nullptr, &sd),
+              static_cast<DWORD>(ERROR_SUCCESS));
+    std::unique_ptr<void, decltype(&LocalFree)> freeSd(sd, &LocalFree);
+    ASSERT_NE(dacl, nullptr) << "a null DACL lets everyone in";
+    const bool wine = UnderWine();
+    const std::string user = TokenUserSid();
+    constexpr ACCESS_MASK changing = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA | FILE_WRITE_ATTRIBUTES |
+                                     FILE_DELETE_CHILD | DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE |
+                                     GENERIC_ALL;
+    int granting = 0;
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        ACE_HEADER* header = nullptr;
+        ASSERT_TRUE(GetAce(dacl, i, reinterpret_cast<void**>(&header)));
+        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE || (header->AceFlags & INHERIT_ONLY_ACE)) continue;
+        auto* ace = reinterpret_cast<ACCESS_ALLOWED_ACE*>(header);
+        PSID sid = &ace->SidStart;
+        EXPECT_FALSE(IsWellKnown(sid, WinWorldSid)) << "Everyone has rights " << std::hex << ace->Mask;
+        if (!(ace->Mask & changing)) continue;
+        const bool admins = IsWellKnown(sid, WinBuiltinAdministratorsSid) || IsWellKnown(sid, WinLocalSystemSid) ||
+                            (wine && SidText(sid) == user);
+        EXPECT_TRUE(admins) << SidText(sid) << " may change the folder: rights " << std::hex << ace->Mask;
+        granting += admins;
+    }
+    EXPECT_GT(granting, 0) << "not even the administrators may remove the folder";
+    if (!wine) {
+        EXPECT_TRUE(IsWellKnown(owner, WinBuiltinAdministratorsSid) || IsWellKnown(owner, WinLocalSystemSid))
+            << "owned by " << SidText(owner) << ", who may change its DACL";
+    }
+}
+
 // The bytes the deleting batch must hold for copy K and batch B as they are spelled in it.
 std::string ExpectedBatch(const std::string& k, const std::string& b)
 {
@@ -204,11 +269,8 @@ protected:
     {
         // A copy still waiting for its release ends now, and its batch file then removes both files.
         WriteBytes(FOut + L"release", "");
-        for (const auto& path : FCleanUp)
-            if (!WaitFor([&] { return !Exists(path); }, 5000)) {
-                SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileW(path.c_str());
-            }
+        for (const auto& folder : FCleanUp)
+            if (!WaitFor([&] { return !Exists(folder); }, 5000)) RemoveFolder(folder);
         for (const auto& path : FTaken) DeleteFileW(path.c_str());
         FTemp.reset();
         for (const auto& folder : FFolders) RemoveFolder(folder);
@@ -234,16 +296,12 @@ protected:
         FTaken.push_back(path);
     }
 
-    // Starts the probe from D:\ as a user would, and follows the copy and its batch file to their end.
+    // Starts the probe from D:\ as a user would, and follows the copy and its batch file to their end: both in
+    // a folder of their own made in the temporary folder, which goes with them; nothing else stays there.
     // spell: how the batch must spell a path (the path itself unless it needs a short or escaped form).
-    void RelaunchFromCd(const std::wstring& temp, const std::wstring& copyName, const std::wstring& batchName,
-                        const std::function<std::string(const std::wstring&)>& spell)
+    void RelaunchFromCd(const std::wstring& temp, const std::function<std::string(const std::wstring&)>& spell)
     {
-        const std::wstring copy = temp + copyName, batch = temp + batchName;
-        ASSERT_FALSE(Exists(copy)) << Narrow(copy) << " is left from an earlier run";
-        ASSERT_FALSE(Exists(batch)) << Narrow(batch) << " is left from an earlier run";
-        FCleanUp.push_back(copy);
-        FCleanUp.push_back(batch);
+        const std::vector<std::wstring> before = NamesIn(temp);
         ASSERT_EQ(TypDysku("D:\\relaunch_probe.exe"), DRIVE_CDROM);
         ASSERT_TRUE(GetFileAttributesW(L"D:\\relaunch_probe.exe") & FILE_ATTRIBUTE_READONLY);
 
@@ -260,6 +318,19 @@ protected:
         ASSERT_TRUE(GetExitCodeProcess(process.Get(), &code));
         ASSERT_EQ(code, 0u) << "UruchomKopie returned false";
 
+        // One new entry in the temporary folder: a folder, holding the copy and its batch file under their names.
+        std::vector<std::wstring> added;
+        for (const auto& name : NamesIn(temp))
+            if (std::find(before.begin(), before.end(), name) == before.end()) added.push_back(name);
+        ASSERT_EQ(added.size(), 1u) << "new in " << Narrow(temp) << ": " << added.size() << " entries";
+        const std::wstring folder = temp + added.front() + L"\\";
+        const DWORD attributes = GetFileAttributesW(folder.c_str());
+        ASSERT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            << Narrow(folder) << " is no folder";
+        FCleanUp.push_back(folder);
+        const std::wstring copy = folder + L"instal.exe", batch = folder + L"delme.bat";
+        EXPECT_EQ(NamesIn(folder), (std::vector<std::wstring>{L"delme.bat", L"instal.exe"})) << Narrow(folder);
+
         // The copy is held until the release file appears: both files must be there, the batch looping.
         ASSERT_TRUE(Exists(copy)) << Narrow(copy);
         EXPECT_FALSE(GetFileAttributesW(copy.c_str()) & FILE_ATTRIBUTE_READONLY);
@@ -275,23 +346,28 @@ protected:
         ASSERT_EQ(lines.size(), 4u) << *report;
         // A path with a % reaches the shell by its short form.
         EXPECT_STRCASEEQ(Narrow(LongPathOf(Widen(lines[0]))).c_str(), Narrow(copy).c_str());
-        EXPECT_STRCASEEQ(Narrow(LongPathOf(Widen(lines[1]))).c_str(), Narrow(temp.substr(0, temp.size() - 1)).c_str());
+        EXPECT_STRCASEEQ(Narrow(LongPathOf(Widen(lines[1]))).c_str(),
+                         Narrow(folder.substr(0, folder.size() - 1)).c_str());
         EXPECT_EQ(lines[3], "/doit");
 
         std::this_thread::sleep_for(std::chrono::milliseconds(1000));
         EXPECT_TRUE(Exists(copy)) << "deleted while running";
         EXPECT_TRUE(Exists(batch)) << "the batch ended before the copy";
+        if (FWhileRunning) FWhileRunning(folder, batch);
 
         ASSERT_TRUE(WriteBytes(FOut + L"release", ""));
-        EXPECT_TRUE(WaitFor([&] { return !Exists(copy) && !Exists(batch); }, 20000))
-            << "copy " << Exists(copy) << ", batch " << Exists(batch) << " still there";
+        EXPECT_TRUE(WaitFor([&] { return !Exists(copy) && !Exists(batch) && !Exists(folder); }, 20000))
+            << "copy " << Exists(copy) << ", batch " << Exists(batch) << ", folder " << Exists(folder)
+            << " still there";
+        EXPECT_EQ(NamesIn(temp), before) << "the temporary folder holds other entries than before";
     }
 
     static std::string AsIs(const std::wstring& path) { return Narrow(path); }
 
 
     std::wstring FOut;
-    std::vector<std::wstring> FCleanUp;  // the copy and its batch file: gone once the copy ends
+    std::vector<std::wstring> FCleanUp;  // the copy's folder: gone once the copy ends
+    std::function<void(const std::wstring& folder, const std::wstring& batch)> FWhileRunning;
     std::vector<std::wstring> FTaken;    // names taken beforehand
     std::vector<std::wstring> FFolders;
     std::optional<ScopedTemp> FTemp;
@@ -302,32 +378,34 @@ TEST_F(Relaunch, FromTheCdIntoTheDefaultTemporaryFolder)
     const std::wstring temp = DefaultTemp();
     ASSERT_FALSE(temp.empty());
     EXPECT_EQ(temp.back(), L'\\');
-    RelaunchFromCd(temp, L"instal.exe", L"delme.bat", AsIs);
+    RelaunchFromCd(temp, AsIs);
 }
 
-TEST_F(Relaunch, TakenCopyNameGivesNumberZero)
+// The names of the copy and its batch file in the temporary folder itself are nobody's business of the relaunch:
+// whatever holds them stays as it was, and the copy keeps its plain names in its own folder.
+TEST_F(Relaunch, TakenCopyNameInTheTemporaryFolderStays)
 {
     const std::wstring temp = UseTemp(L"werb-taken-copy");
     Taken(temp + L"instal.exe");
-    RelaunchFromCd(temp, L"0instal.exe", L"0delme.bat", AsIs);
+    RelaunchFromCd(temp, AsIs);
     EXPECT_EQ(ReadBytes(temp + L"instal.exe"), "taken");
 }
 
-TEST_F(Relaunch, TakenBatchNameAloneGivesNumberZero)
+TEST_F(Relaunch, TakenBatchNameInTheTemporaryFolderStays)
 {
     const std::wstring temp = UseTemp(L"werb-taken-batch");
     Taken(temp + L"delme.bat");
-    RelaunchFromCd(temp, L"0instal.exe", L"0delme.bat", AsIs);
+    RelaunchFromCd(temp, AsIs);
     EXPECT_EQ(ReadBytes(temp + L"delme.bat"), "taken");
     EXPECT_FALSE(Exists(temp + L"instal.exe"));
 }
 
-TEST_F(Relaunch, NumberZeroHalfTakenGivesNumberOne)
+TEST_F(Relaunch, NumberedNamesInTheTemporaryFolderStay)
 {
     const std::wstring temp = UseTemp(L"werb-taken-zero");
     Taken(temp + L"instal.exe");
     Taken(temp + L"0delme.bat");
-    RelaunchFromCd(temp, L"1instal.exe", L"1delme.bat", AsIs);
+    RelaunchFromCd(temp, AsIs);
     EXPECT_EQ(ReadBytes(temp + L"instal.exe"), "taken");
     EXPECT_EQ(ReadBytes(temp + L"0delme.bat"), "taken");
     EXPECT_FALSE(Exists(temp + L"0instal.exe"));
@@ -336,14 +414,14 @@ TEST_F(Relaunch, NumberZeroHalfTakenGivesNumberOne)
 TEST_F(Relaunch, FolderWithSpaces)
 {
     const std::wstring temp = UseTemp(L"werb temp with spaces");
-    RelaunchFromCd(temp, L"instal.exe", L"delme.bat", AsIs);
+    RelaunchFromCd(temp, AsIs);
 }
 
 // cmd expands %NAME% inside a batch file and on its command line, Wine's ShellExecute in the file name.
 TEST_F(Relaunch, PercentSignsInTheFolder)
 {
     const std::wstring temp = UseTemp(L"werb 100%PATH%");
-    RelaunchFromCd(temp, L"instal.exe", L"delme.bat", [](const std::wstring& path) {
+    RelaunchFromCd(temp, [](const std::wstring& path) {
         std::string out;
         for (char c : Narrow(path)) out += (c == '%') ? std::string("%%") : std::string(1, c);
         return out;
@@ -356,7 +434,7 @@ TEST_F(Relaunch, NonAsciiFolderInTheAnsiCodePage)
 {
     if (!UnicodeFileNames()) GTEST_SKIP() << "runs in test_install_utf8 (a UTF-8 locale)";
     const std::wstring temp = UseTemp(L"werb caf\u00e9");
-    RelaunchFromCd(temp, L"instal.exe", L"delme.bat", [](const std::wstring& path) {
+    RelaunchFromCd(temp, [](const std::wstring& path) {
         const std::wstring s = ShortPathOf(path);
         EXPECT_NE(s, path);
         return Narrow(s);
@@ -367,11 +445,45 @@ TEST_F(Relaunch, NonAsciiFolderOutsideTheAnsiCodePage)
 {
     if (!UnicodeFileNames()) GTEST_SKIP() << "runs in test_install_utf8 (a UTF-8 locale)";
     const std::wstring temp = UseTemp(L"werb \u0142\u00f3d\u017a");
-    RelaunchFromCd(temp, L"instal.exe", L"delme.bat", [](const std::wstring& path) {
+    RelaunchFromCd(temp, [](const std::wstring& path) {
         const std::wstring s = ShortPathOf(path);
         EXPECT_NE(s, path);
         return Narrow(s);
     });
+}
+
+// Any program of the user may write the temporary folder; the batch file runs elevated, so while it runs
+// nobody may open it for writing, whatever rights they have.
+TEST_F(Relaunch, BatchFileCannotBeOpenedForWritingWhileItRuns)
+{
+    bool checked = false;
+    FWhileRunning = [&](const std::wstring&, const std::wstring& batch) {
+        for (DWORD access : {static_cast<DWORD>(GENERIC_WRITE), static_cast<DWORD>(FILE_APPEND_DATA)}) {
+            UniqueHandle writer(CreateFileW(batch.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+            const DWORD error = GetLastError();
+            EXPECT_FALSE(writer) << "opened for writing with access " << std::hex << access;
+            EXPECT_EQ(error, static_cast<DWORD>(ERROR_SHARING_VIOLATION)) << "access " << std::hex << access;
+        }
+        // Reading stays possible, as cmd must.
+        EXPECT_TRUE(ReadBytes(batch).has_value());
+        checked = true;
+    };
+    RelaunchFromCd(DefaultTemp(), AsIs);
+    EXPECT_TRUE(checked) << "the relaunch ended before the batch file could be tried";
+}
+
+// Elevated, the copy's folder lets only administrators and the system write or delete in it.
+TEST_F(Relaunch, CopyFolderIsWritableByAdministratorsOnly)
+{
+    if (!RunsAsAdministrator()) GTEST_SKIP() << "not elevated: the folder keeps the temporary folder's security";
+    bool checked = false;
+    FWhileRunning = [&](const std::wstring& folder, const std::wstring&) {
+        ExpectWritableByAdministratorsOnly(folder);
+        checked = true;
+    };
+    RelaunchFromCd(DefaultTemp(), AsIs);
+    EXPECT_TRUE(checked) << "the relaunch ended before the folder could be looked at";
 }
 
 TEST_F(Relaunch, ProgramInTheTemporaryFolderIsRefused)

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 
+#include "install/untInstalFunkcje.h"
 #include "ui/Unicode.h"
 
 void Print(const std::string& line)
@@ -235,6 +236,28 @@ std::string InTemp(std::initializer_list<const wchar_t*> patterns)
         FindClose(h);
     }
     return names;
+}
+
+std::wstring RelaunchFolders()
+{
+    return Widen(kRelaunchFolderPrefix) + L"*" + Widen(kRelaunchFolderSuffix);
+}
+
+bool InRelaunchFolder(const std::wstring& path, std::wstring* name)
+{
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring full = LongPath(path);
+    const size_t slash = full.find_last_of(L'\\');
+    if (slash == std::wstring::npos || slash == 0) return false;
+    const size_t parentSlash = full.find_last_of(L'\\', slash - 1);
+    if (parentSlash == std::wstring::npos) return false;
+    const std::wstring folder = full.substr(parentSlash + 1, slash - parentSlash - 1);
+    const std::wstring prefix = Widen(kRelaunchFolderPrefix), suffix = Widen(kRelaunchFolderSuffix);
+    if (name) *name = full.substr(slash + 1);
+    return SamePath(full.substr(0, parentSlash + 1), LongPath(temp)) && folder.size() > prefix.size() + suffix.size() &&
+           SamePath(folder.substr(0, prefix.size()), prefix) &&
+           SamePath(folder.substr(folder.size() - suffix.size()), suffix);
 }
 
 std::string FileVersionOf(const std::wstring& path)

@@ -57,6 +57,10 @@ std::optional<std::string> ReadWholeFile(const std::wstring& path);
 
 // The names in %TEMP% that match any of the patterns ("instal*.exe"), each after a space; empty when none.
 std::string InTemp(std::initializer_list<const wchar_t*> patterns);
+// The pattern of the folders the relaunch makes in %TEMP% for a copy and its batch file ("werb-*.tmp").
+std::wstring RelaunchFolders();
+// Whether a path names a file directly in such a folder of %TEMP%, and that file's name.
+bool InRelaunchFolder(const std::wstring& path, std::wstring* name = nullptr);
 
 // FileVersion of a file's first translation, UTF-8; empty when it has none.
 std::string FileVersionOf(const std::wstring& path);

@@ -331,9 +331,14 @@ void TReport::Registry()
 void TReport::Leftovers()
 {
     Print("== after the installer ended");
-    const std::string left = InTemp({L"instal*.exe", L"delme*.bat"});
+    // The batch file deletes the copy once it has ended, then itself: give it the time it takes.
+    // The copy and its batch file live in a folder of their own, which goes last.
+    std::string left;
+    const std::wstring folders = RelaunchFolders();
+    WaitUntil([&] { return (left = InTemp({L"instal*.exe", L"delme*.bat", folders.c_str()})).empty(); }, 30000);
     FChecks.Check(nullptr, left.empty(),
-                  left.empty() ? "%TEMP% holds no instal.exe and no delme.bat" : "left in %TEMP%:" + left);
+                  left.empty() ? "%TEMP% holds no instal.exe, no delme.bat and no folder " + Narrow(folders) + " of a copy"
+                               : "left in %TEMP%:" + left);
     const std::optional<DWORD> flag =
         ReadRegDword(HKEY_CURRENT_USER, Widen(OpisProduktu(1)->KluczUstawien), L"InstallationInProgress");
     FChecks.Check(nullptr, flag && *flag == 0,

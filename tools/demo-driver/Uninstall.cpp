@@ -78,10 +78,9 @@ bool TDeinstalacja::Start()
     if (!FChecks.Check("uninstall", question != nullptr, "the uninstaller asks: \"" + asked + "\"")) return false;
     FCopy = ProcessOf(question);
     const std::wstring image = ImageOfProcess(FCopy);
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    FChecks.Check("uninstall", FCopy != pi.dwProcessId && SamePath(LongPath(image), LongPath(Join(temp, L"DeInstalka.exe"))),
-                  "it asks from its copy in the temporary folder: " + Narrow(image));
+    std::wstring name;
+    FChecks.Check("uninstall", FCopy != pi.dwProcessId && InRelaunchFolder(image, &name) && SamePath(name, L"DeInstalka.exe"),
+                  "it asks from its copy in a folder of its own in the temporary folder: " + Narrow(image));
     FChecks.Check("uninstall", asked == Format(U(tdPytanie), {Tytul()}), "in the interface language of the installation");
     FChecks.Check("uninstall", WaitForProcessEnd(pi.dwProcessId), "the instance started from the target folder has ended");
     // The uninstaller's own window lies under the question: the picture shows both.
@@ -131,11 +130,13 @@ void TDeinstalacja::Gone()
                                    std::tuple{HKEY_CURRENT_USER, "HKCU",
                                               L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Werbtron"}})
         FChecks.Check("uninstall", !KeyExists(root, key), std::string(name) + "\\" + Narrow(key) + " is gone");
-    // The batch file deletes the copy once it has ended, then itself.
+    // The batch file deletes the copy once it has ended, then itself, then their folder.
     std::string left;
-    WaitUntil([&] { return (left = InTemp({L"*DeInstalka.exe", L"*delme.bat"})).empty(); });
+    const std::wstring folders = RelaunchFolders();
+    WaitUntil([&] { return (left = InTemp({L"*DeInstalka.exe", L"*delme.bat", folders.c_str()})).empty(); });
     FChecks.Check("uninstall", left.empty(),
-                  left.empty() ? "%TEMP% holds no copy of the uninstaller and no batch file" : "left in %TEMP%:" + left);
+                  left.empty() ? "%TEMP% holds no copy of the uninstaller, no batch file and no folder of a copy"
+                               : "left in %TEMP%:" + left);
     // Shared system files are the system's from now on: other programs may use them.
     const std::wstring system = ProductSystemFolder();
     for (const TSystemFile& s : kSystemFiles)

@@ -85,6 +85,25 @@ void TWalk::NoteTemp(const char* when)
         } while (FindNextFileW(h, &f));
         FindClose(h);
     }
+    // The copy and its batch file live in a folder of their own: its name, then what it holds.
+    h = FindFirstFileW(Join(buf, RelaunchFolders()).c_str(), &f);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            if (!(f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
+            const std::wstring folder = Join(buf, f.cFileName);
+            std::string inside;
+            WIN32_FIND_DATAW g{};
+            HANDLE k = FindFirstFileW(Join(folder, L"*").c_str(), &g);
+            if (k != INVALID_HANDLE_VALUE) {
+                do {
+                    if (!(g.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) inside += " " + Narrow(g.cFileName);
+                } while (FindNextFileW(k, &g));
+                FindClose(k);
+            }
+            names += " " + Narrow(f.cFileName) + "\\(" + (inside.empty() ? "empty" : inside.substr(1)) + ")";
+        } while (FindNextFileW(h, &f));
+        FindClose(h);
+    }
     FChecks.Note(std::string("%TEMP% ") + when + ":" + (names.empty() ? " (empty)" : names));
 }
 
@@ -110,13 +129,9 @@ bool TWalk::CdDialog()
     // The dialog belongs to the copy in %TEMP%: the CD instance has handed over and ended.
     FPid = ProcessOf(cd);
     const std::wstring image = LongPath(ImageOfProcess(FPid));
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    const size_t slash = image.find_last_of(L'\\');
-    const std::wstring folder = slash == std::wstring::npos ? L"" : image.substr(0, slash + 1);
-    const std::wstring name = slash == std::wstring::npos ? image : image.substr(slash + 1);
-    FChecks.Check(nullptr, SamePath(folder, LongPath(temp)) && name.rfind(L"instal", 0) == 0,
-                  "the wizard runs from the temporary copy " + Narrow(image));
+    std::wstring name;
+    FChecks.Check(nullptr, InRelaunchFolder(image, &name) && SamePath(name, L"instal.exe"),
+                  "the wizard runs from the temporary copy in a folder of its own " + Narrow(image));
     bool cdEnded = true;
     for (DWORD pid : ProcessesNamed(L"instalator.exe")) cdEnded = WaitForProcessEnd(pid) && cdEnded;
     FChecks.Check(nullptr, cdEnded, "D:\\instalator.exe has ended after starting its copy");
@@ -198,6 +213,8 @@ bool TWalk::Licence()
     if (!FChecks.Check(nullptr, accept != nullptr, "the Licence page shows \"" + T(txtAcceptLicence) + "\""))
         return false;
     HWND next = VisibleChild(FMain, kButton, T(txtNext));
+    // The page's controls may show a moment before its buttons are set: wait for that, then check.
+    WaitUntil([&] { return next && !IsWindowEnabled(next); }, 5000);
     FChecks.Check(nullptr, next && !IsWindowEnabled(next), "Next waits for the agreement to be accepted");
 
     HWND edit = nullptr;
