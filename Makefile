@@ -40,7 +40,8 @@ installer: setup
 
 test: host win64 win32
 	cd $(HOST) && ctest --output-on-failure -j$(NPROC)
-	cd $(WIN64) && ctest --output-on-failure -j$(NPROC)
+	@cd $(WIN64) && ctest --output-on-failure -j$(NPROC); rc=$$?; \
+	  grep -h '^SKIPPED: ' Testing/Temporary/LastTest.log | sort | uniq -c | sed 's/^ *\([0-9]*\) SKIPPED: /  skipped (\1 tests): /'; exit $$rc
 	@if [ "$(NATIVE32)" = yes ]; then cd $(WIN32) && ctest --output-on-failure -j$(NPROC); \
 	 else echo "win32 tree: its tests are not run, as this machine runs no 32-bit code; the win64 tree's test_cd32_*"; \
 	      echo "            ran the CD's 32-bit installer under emulation (or said why they were skipped)"; fi
