@@ -1,6 +1,8 @@
 // The walk: a user's way through the installer started from D:, pressing the real buttons of each page.
 #include <windows.h>
 
+#include <algorithm>
+
 #include "Checks.h"
 #include "Desktop.h"
 #include "Stages.h"
@@ -72,37 +74,33 @@ bool TWalk::Press(HWND top, const std::string& caption)
     return FChecks.Check(nullptr, b != nullptr, "pressed \"" + caption + "\"");
 }
 
+// The names of a folder's entries that match the pattern, each after a space: its files, or its folders.
+std::string EntriesOf(const std::wstring& folder, const wchar_t* pattern, bool folders)
+{
+    std::string names;
+    WIN32_FIND_DATAW f{};
+    HANDLE h = FindFirstFileW(Join(folder, pattern).c_str(), &f);
+    if (h == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (((f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) == folders) names += " " + Narrow(f.cFileName);
+    } while (FindNextFileW(h, &f));
+    FindClose(h);
+    return names;
+}
+
 void TWalk::NoteTemp(const char* when)
 {
     wchar_t buf[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, buf);
-    std::string names;
-    WIN32_FIND_DATAW f{};
-    HANDLE h = FindFirstFileW(Join(buf, L"*").c_str(), &f);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            if (!(f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names += " " + Narrow(f.cFileName);
-        } while (FindNextFileW(h, &f));
-        FindClose(h);
-    }
+    std::string names = EntriesOf(buf, L"*", false);
     // The copy and its batch file live in a folder of their own: its name, then what it holds.
-    h = FindFirstFileW(Join(buf, RelaunchFolders()).c_str(), &f);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            if (!(f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
-            const std::wstring folder = Join(buf, f.cFileName);
-            std::string inside;
-            WIN32_FIND_DATAW g{};
-            HANDLE k = FindFirstFileW(Join(folder, L"*").c_str(), &g);
-            if (k != INVALID_HANDLE_VALUE) {
-                do {
-                    if (!(g.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) inside += " " + Narrow(g.cFileName);
-                } while (FindNextFileW(k, &g));
-                FindClose(k);
-            }
-            names += " " + Narrow(f.cFileName) + "\\(" + (inside.empty() ? "empty" : inside.substr(1)) + ")";
-        } while (FindNextFileW(h, &f));
-        FindClose(h);
+    const std::string folders = EntriesOf(buf, RelaunchFolders().c_str(), true);
+    for (size_t at = 1; at < folders.size();) {
+        const size_t end = std::min(folders.find(' ', at), folders.size());
+        const std::string folder = folders.substr(at, end - at);
+        const std::string inside = EntriesOf(Join(buf, Widen(folder)), L"*", false);
+        names += " " + folder + "\\(" + (inside.empty() ? "empty" : inside.substr(1)) + ")";
+        at = end + 1;
     }
     FChecks.Note(std::string("%TEMP% ") + when + ":" + (names.empty() ? " (empty)" : names));
 }
