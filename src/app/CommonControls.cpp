@@ -9,15 +9,16 @@
 
 #include <string>
 
+#include "ui/SystemLibrary.h"
+
 namespace {
 
 HMODULE CommonControls()
 {
     static const HMODULE module = [] {
-        wchar_t system[MAX_PATH];
-        const UINT n = GetSystemDirectoryW(system, MAX_PATH);
         // The controls take uxtheme by bare name; already loaded, it is not looked for.
-        if (n > 0 && n < MAX_PATH) LoadLibraryW((std::wstring(system, n) + L"\\uxtheme.dll").c_str());
+        const std::wstring uxtheme = SystemFolderFile(L"uxtheme.dll");
+        if (!uxtheme.empty()) LoadLibraryW(uxtheme.c_str());
         // The manifest's side-by-side version 6 is chosen before any folder is searched.
         HMODULE m = LoadLibraryExW(L"comctl32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
         // Windows 7 without the update that knows the flag: the side-by-side store still comes first.

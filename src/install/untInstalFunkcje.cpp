@@ -269,10 +269,7 @@ bool IsPrivateFolder(const std::wstring& folder, const std::wstring& temp)
 // The system's own command interpreter: COMSPEC and the search path belong to the unelevated user.
 std::wstring CommandInterpreter()
 {
-    wchar_t buf[MAX_PATH + 1] = {};
-    const UINT n = GetSystemDirectoryW(buf, MAX_PATH + 1);
-    if (n == 0 || n > MAX_PATH) return {};
-    return WithTrailingBackslash(std::wstring(buf, n)) + L"cmd.exe";
+    return SystemFolderFile(L"cmd.exe");
 }
 
 } // namespace

@@ -4,6 +4,11 @@
 
 #include <windows.h>
 
+#include <string>
+
+// The full path of a file in the process's own system folder; empty when the system names none.
+std::wstring SystemFolderFile(const wchar_t* name);
+
 using TLoadLibraryEx = HMODULE(WINAPI*)(LPCWSTR, HANDLE, DWORD);
 
 // LOAD_LIBRARY_SEARCH_SYSTEM32; where the loader refuses that flag (Windows 7 without the loader update), the

@@ -549,9 +549,7 @@ TWynikUsuwania TUsuwanie::Wykonaj(const std::string& plikRekordu)
 
 bool TenSamTekst(std::string_view a, std::string_view b)
 {
-    const std::wstring x = Widen(a), y = Widen(b);
-    return CompareStringOrdinal(x.c_str(), static_cast<int>(x.size()), y.c_str(), static_cast<int>(y.size()), TRUE) ==
-           CSTR_EQUAL;
+    return TenSamTekstW(Widen(a), Widen(b));
 }
 
 HKEY UchwytKorzenia(TKorzen korzen)
