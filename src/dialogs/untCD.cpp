@@ -48,10 +48,10 @@ TfrmCD::TfrmCD()
     lblJezyk.Font().SetName("Arial");
     lblJezyk.Font().SetHeight(-11);
     lblJezyk.Font().SetCharset(EASTEUROPE_CHARSET);
-    btnPolski.SetGlyph(MakeFlag(TFlag::Polish));
-    btnAngielski.SetGlyph(MakeFlag(TFlag::English));
-    btnNiemiecki.SetGlyph(MakeFlag(TFlag::German));
-    btnFrancuski.SetGlyph(MakeFlag(TFlag::French));
+    btnPolski.SetGlyph(FlagGlyph(TFlag::Polish));
+    btnAngielski.SetGlyph(FlagGlyph(TFlag::English));
+    btnNiemiecki.SetGlyph(FlagGlyph(TFlag::German));
+    btnFrancuski.SetGlyph(FlagGlyph(TFlag::French));
     for (TSpeedButton* b : {&btnPolski, &btnAngielski, &btnNiemiecki, &btnFrancuski})
         b->OnClick = [this] { btnPolskiClick(); };
     // Tab order from the top: the drive list, then the buttons.

@@ -342,8 +342,25 @@ void TSpeedButton::SetFlat(bool f)
 
 void TSpeedButton::SetGlyph(TBitmap glyph)
 {
+    FMakeGlyph = nullptr;
     FGlyph = std::move(glyph);
     Invalidate();
+}
+
+void TSpeedButton::SetGlyph(std::function<TBitmap(int dpi)> make)
+{
+    FMakeGlyph = std::move(make);
+    FGlyphDpi = 0;
+    Invalidate();
+}
+
+const TBitmap& TSpeedButton::Glyph() const
+{
+    if (FMakeGlyph && FGlyphDpi != Dpi()) {
+        FGlyphDpi = Dpi();
+        FGlyph = FMakeGlyph(FGlyphDpi);
+    }
+    return FGlyph;
 }
 
 void TSpeedButton::Click()
@@ -384,8 +401,9 @@ void TSpeedButton::Paint(HDC dc)
 
     const int shift = sunken ? 1 : 0;
     const std::wstring text = TextOf(FHandle);
-    const int gw = FGlyph.Empty() ? 0 : FGlyph.Width();
-    const int gh = FGlyph.Empty() ? 0 : FGlyph.Height();
+    const TBitmap& image = Glyph();
+    const int gw = image.Empty() ? 0 : image.Width();
+    const int gh = image.Empty() ? 0 : image.Height();
     RECT glyph{};
     if (OnDrawGlyph) {
         glyph = r;
@@ -398,10 +416,10 @@ void TSpeedButton::Paint(HDC dc)
         const int y = (r.bottom - gh) / 2;
         TMemoryDC mem(dc);
         if (IsWindowEnabled(FHandle)) {
-            TSelectObject bmp(mem.Get(), FGlyph.Handle());
+            TSelectObject bmp(mem.Get(), image.Handle());
             BitBlt(dc, x + shift, y + shift, gw, gh, mem.Get(), 0, 0, SRCCOPY);
         } else {
-            const TBitmap grey = GreyedCopy(FGlyph, face);
+            const TBitmap grey = GreyedCopy(image, face);
             TSelectObject bmp(mem.Get(), grey.Handle());
             BitBlt(dc, x, y, gw, gh, mem.Get(), 0, 0, SRCCOPY);
         }

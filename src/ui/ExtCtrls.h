@@ -128,7 +128,9 @@ public:
     void SetFlat(bool f);
 
     void SetGlyph(TBitmap glyph);
-    const TBitmap& Glyph() const { return FGlyph; }
+    // A glyph drawn for the window's DPI: made again whenever the button is painted at another DPI.
+    void SetGlyph(std::function<TBitmap(int dpi)> make);
+    const TBitmap& Glyph() const;
     // Draws the glyph instead of the bitmap: the device context and the glyph's rectangle.
     std::function<void(HDC, const RECT&)> OnDrawGlyph;
 
@@ -143,7 +145,9 @@ private:
     void Paint(HDC dc);
     bool Inside(LPARAM lp) const;
 
-    TBitmap FGlyph;
+    mutable TBitmap FGlyph;
+    std::function<TBitmap(int dpi)> FMakeGlyph;
+    mutable int FGlyphDpi = 0;
     int FGroupIndex = 0;
     bool FAllowAllUp = false;
     bool FDown = false;

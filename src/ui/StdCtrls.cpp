@@ -3,6 +3,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "ui/Forms.h"
 #include "ui/Unicode.h"
 
@@ -18,10 +20,47 @@ std::wstring WindowText(HWND h)
     return text;
 }
 
-// Physical to design pixels, rounded up so that a measured text is never clipped.
-int CeilUnscale(int physical, int dpi)
+// The design span from start whose physical size is at least physical: the placement scales both ends, so
+// an unscaled width rounded up alone can still come out a pixel short.
+int DesignSpan(int start, int physical, int dpi)
 {
-    return (physical * 96 + dpi - 1) / dpi;
+    int span = (physical * 96 + dpi - 1) / dpi;
+    while (ScaleBy(start + span, dpi) - ScaleBy(start, dpi) < physical) ++span;
+    return span;
+}
+
+// How far the drawn text's ink reaches beyond the rectangle that DrawText measures: left of it, right of it.
+// Measurement counts advance widths; a glyph's ink, smoothed and placed by the renderer, can reach a pixel or
+// two further (under Wine the last "n" of a line did), and a label exactly as wide as the advances cuts it.
+// So the text is drawn once into a scratch picture with room around it, and its ink is looked at.
+struct TOverhang {
+    int Left = 0, Right = 0;
+};
+
+TOverhang Overhang(HDC dc, HFONT font, const std::wstring& text, UINT flags, const RECT& measured)
+{
+    const int pad = 8 + (measured.bottom - measured.top) / 4;
+    const int w = measured.right - measured.left + 2 * pad, h = measured.bottom - measured.top + 2 * pad;
+    TBitmap picture(w, h);
+    if (picture.Empty()) return {};
+    std::fill(picture.Pixels(), picture.Pixels() + static_cast<size_t>(w) * h, 0x00FFFFFFu);
+    TMemoryDC mem(dc);
+    TSelectObject bmp(mem.Get(), picture.Handle());
+    TSelectObject selected(mem.Get(), font);
+    SetBkMode(mem.Get(), TRANSPARENT);
+    SetTextColor(mem.Get(), RGB(0, 0, 0));
+    RECT r{pad, pad, pad + measured.right - measured.left, pad + measured.bottom - measured.top};
+    DrawTextW(mem.Get(), text.c_str(), -1, &r, flags | DT_NOCLIP);
+    GdiFlush();
+    int inkLeft = w, inkRight = -1;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            if ((picture.Pixels()[static_cast<size_t>(y) * w + x] & 0xFFu) < 0xF0u) {
+                inkLeft = std::min(inkLeft, x);
+                inkRight = std::max(inkRight, x);
+            }
+    if (inkRight < 0) return {};
+    return {std::max(0, static_cast<int>(r.left) - inkLeft), std::max(0, inkRight + 1 - static_cast<int>(r.right))};
 }
 
 } // namespace
@@ -92,13 +131,25 @@ void TLabel::AdjustBounds()
     std::wstring text = WindowText(FHandle);
     if (text.empty()) text = L" ";  // an empty label keeps the height of one line
     const int dpi = Dpi();
+    const HFONT font = FFont.Handle(dpi);
     TWindowDC dc(FHandle);
-    TSelectObject font(dc.Get(), FFont.Handle(dpi));
-    RECT r{0, 0, 0, 0};
-    if (FWordWrap) r.right = ScaleBy(FLeft + FWidth, dpi) - ScaleBy(FLeft, dpi);
-    VerifyWin32(DrawTextW(dc.Get(), text.c_str(), -1, &r, DT_CALCRECT | DrawFlags()) != 0, "DrawTextW(measure)");
-    int width = FWordWrap ? FWidth : CeilUnscale(r.right - r.left, dpi);
-    const int height = CeilUnscale(r.bottom - r.top, dpi);
+    TSelectObject selected(dc.Get(), font);
+    const int wrapWidth = ScaleBy(FLeft + FWidth, dpi) - ScaleBy(FLeft, dpi);
+    auto measure = [&](int inset) {
+        RECT r{0, 0, FWordWrap ? std::max(1, wrapWidth - inset) : 0, 0};
+        VerifyWin32(DrawTextW(dc.Get(), text.c_str(), -1, &r, DT_CALCRECT | DrawFlags()) != 0, "DrawTextW(measure)");
+        return r;
+    };
+    RECT r = measure(0);
+    TOverhang o = Overhang(dc.Get(), font, text, DrawFlags(), r);
+    // A wrapping label keeps its width: its lines wrap in what the ink leaves of it.
+    if (FWordWrap && o.Left + o.Right > 0) {
+        r = measure(o.Left + o.Right);
+        o = Overhang(dc.Get(), font, text, DrawFlags(), r);
+    }
+    FInk = {o.Left, o.Right};
+    int width = FWordWrap ? FWidth : DesignSpan(FLeft, r.right - r.left + o.Left + o.Right, dpi);
+    const int height = DesignSpan(FTop, r.bottom - r.top, dpi);
     if (FMaxWidth > 0 && width > FMaxWidth) width = FMaxWidth;
     const int left = (FAlignment == taRightJustify) ? FLeft + FWidth - width : FLeft;
     SetBounds(left, FTop, width, height);
@@ -121,7 +172,12 @@ void TLabel::Paint(HDC dc)
     TSelectObject font(dc, FFont.Handle(Dpi()));
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, IsWindowEnabled(FHandle) ? ColorToRGB(FFont.Color()) : GetSysColor(COLOR_GRAYTEXT));
-    const UINT flags = DrawFlags();
+    // Painted without clipping to the rectangle: the window clips anyway, and a printed label that is too
+    // small then shows the part that does not fit.
+    const UINT flags = DrawFlags() | DT_NOCLIP;
+    // The room the measurement left for the ink beyond the advances.
+    if (FAutoSize && FAlignment != taRightJustify) rc.left += FInk.Left;
+    if (FAutoSize && (FWordWrap || FAlignment != taLeftJustify)) rc.right -= FInk.Right;
     if (FLayout != tlTop) {
         RECT calc = rc;
         DrawTextW(dc, text.c_str(), -1, &calc, flags | DT_CALCRECT);

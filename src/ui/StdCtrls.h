@@ -55,6 +55,9 @@ private:
     TAlignment FAlignment = taLeftJustify;
     TTextLayout FLayout = tlTop;
     TColor FColor = clDefault;
+    struct {
+        int Left = 0, Right = 0;  // physical pixels of ink beyond the measured text, on each side
+    } FInk;
 };
 
 struct TButtonArgs {

@@ -131,11 +131,11 @@ TfrmMain::TfrmMain()
     lblTytul.SetColor(clHighlightText);
     lblKrok.SetColor(clHighlightText);
 
-    btnPolski.SetGlyph(MakeFlag(TFlag::Polish));
-    btnAngielski.SetGlyph(MakeFlag(TFlag::English));
-    btnNiemiecki.SetGlyph(MakeFlag(TFlag::German));
-    btnFrancuski.SetGlyph(MakeFlag(TFlag::French));
-    btnWloski.SetGlyph(MakeFlag(TFlag::Italian));
+    btnPolski.SetGlyph(FlagGlyph(TFlag::Polish));
+    btnAngielski.SetGlyph(FlagGlyph(TFlag::English));
+    btnNiemiecki.SetGlyph(FlagGlyph(TFlag::German));
+    btnFrancuski.SetGlyph(FlagGlyph(TFlag::French));
+    btnWloski.SetGlyph(FlagGlyph(TFlag::Italian));
     for (TSpeedButton* b : {&btnPolski, &btnAngielski, &btnNiemiecki, &btnFrancuski, &btnWloski})
         b->OnClick = [this] { btnPolskiClick(); };
 
