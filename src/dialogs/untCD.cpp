@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "install/Czcionki.h"
 #include "install/Produkt.h"
 #include "install/untInstalFunkcje.h"
@@ -54,6 +56,11 @@ TfrmCD::TfrmCD()
     btnFrancuski.SetGlyph(FlagGlyph(TFlag::French));
     for (TSpeedButton* b : {&btnPolski, &btnAngielski, &btnNiemiecki, &btnFrancuski})
         b->OnClick = [this] { btnPolskiClick(); };
+    // The language line is as wide as its font draws it; at some scales it reaches the first flag's place,
+    // and the flags then move right by what it needs.
+    const int odsuniecie = std::max(0, lblJezyk.Left() + lblJezyk.Width() + 2 - btnPolski.Left());
+    for (TSpeedButton* b : {&btnPolski, &btnAngielski, &btnNiemiecki, &btnFrancuski})
+        b->SetLeft(b->Left() + odsuniecie);
     // Tab order from the top: the drive list, then the buttons.
     pnlCD.SetTabOrder(0);
     pnlDrive.SetTabOrder(1);

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <functional>
 #include <utility>
 
@@ -20,10 +21,13 @@ namespace {
 
 enum : int { imgNaped = 0, imgKatalog = 1, imgOtwarty = 2 };
 
+constexpr int kSzerokoscOkna = 444;
+constexpr int kSzerokoscPrzyciskow = 97;
+
 TFormArgs KatalogArgs()
 {
     TFormArgs a;
-    a.ClientWidth = 444;
+    a.ClientWidth = kSzerokoscOkna;
     a.ClientHeight = 248;
     a.Caption = "Wybierz katalog";
     a.BorderStyle = bsSingle;
@@ -146,10 +150,12 @@ TfrmKatalog::TfrmKatalog()
       trvKatalog(*this, {.Left = 8, .Top = 8, .Width = 321, .Height = 205, .ShowButtons = true, .ShowLines = true,
                          .ShowRoot = false, .ReadOnly = true, .HideSelection = false, .Indent = 25}),
       edtKatalog(*this, {.Left = 8, .Top = 220, .Width = 321, .Height = 21}),
-      btnOK(*this, {.Left = 340, .Top = 8, .Width = 97, .Height = 25, .Caption = "OK", .ModalResult = mrOk}),
-      btnAnuluj(*this, {.Left = 340, .Top = 40, .Width = 97, .Height = 25, .Caption = "Anuluj",
+      btnOK(*this, {.Left = 340, .Top = 8, .Width = kSzerokoscPrzyciskow, .Height = 25, .Caption = "OK",
+                    .ModalResult = mrOk}),
+      btnAnuluj(*this, {.Left = 340, .Top = 40, .Width = kSzerokoscPrzyciskow, .Height = 25, .Caption = "Anuluj",
                         .ModalResult = mrCancel}),
-      btnUtworz(*this, {.Left = 340, .Top = 80, .Width = 97, .Height = 25, .Caption = "Utwórz katalog"})
+      btnUtworz(*this, {.Left = 340, .Top = 80, .Width = kSzerokoscPrzyciskow, .Height = 25,
+                        .Caption = "Utwórz katalog"})
 {
     imlKatalog.Add(MakeTreeImage(TTreeImage::Drive, Scale(16)));
     imlKatalog.Add(MakeTreeImage(TTreeImage::Folder, Scale(16)));
@@ -179,6 +185,12 @@ void TfrmKatalog::UstawJezyk(TJezyk jezyk)
     btnOK.SetCaption(PobierzTekst(jezyk, txtOK));
     btnAnuluj.SetCaption(PobierzTekst(jezyk, txtCancel));
     btnUtworz.SetCaption(PobierzTekst(jezyk, txtNewFolder));
+
+    // A caption longer than the column of buttons widens the column, and the dialog with it.
+    const int kolumna = std::max({kSzerokoscPrzyciskow, btnOK.CaptionWidth(), btnAnuluj.CaptionWidth(),
+                                  btnUtworz.CaptionWidth()});
+    for (TButton* b : {&btnOK, &btnAnuluj, &btnUtworz}) b->SetWidth(kolumna);
+    SetClientWidth(kSzerokoscOkna + kolumna - kSzerokoscPrzyciskow);
 }
 
 std::string TfrmKatalog::SciezkaWezla(TTreeNode node) const

@@ -247,6 +247,22 @@ void TButton::DoClick()
     Fire(OnClick);
 }
 
+int TButton::CaptionWidth() const
+{
+    const std::wstring text = WindowText(FHandle);
+    if (text.empty()) return 0;
+    const int dpi = Dpi();
+    const HFONT font = reinterpret_cast<HFONT>(SendMessageW(FHandle, WM_GETFONT, 0, 0));
+    TWindowDC dc(FHandle);
+    TSelectObject selected(dc.Get(), font);
+    constexpr UINT flags = DT_SINGLELINE | DT_HIDEPREFIX;
+    RECT r{};
+    DrawTextW(dc.Get(), text.c_str(), -1, &r, flags | DT_CALCRECT);
+    const TOverhang o = Overhang(dc.Get(), font, text, flags, r);
+    // The frame, the focus rectangle and a margin: 6 design pixels on each side.
+    return DesignSpan(0, r.right - r.left + o.Left + o.Right + ScaleBy(12, dpi), dpi);
+}
+
 void TButton::SetDefault(bool d)
 {
     FDefault = d;

@@ -82,6 +82,9 @@ public:
     bool Cancel() const { return FCancel; }
     void SetCancel(bool c) { FCancel = c; }
 
+    // The width in design pixels that shows the caption whole: its ink and the button's frame and margins.
+    int CaptionWidth() const;
+
     // For the form: a press that came through the dialog keys, and the default-button frame.
     void DoClick();
     void SetDefaultLook(bool isDefault);
