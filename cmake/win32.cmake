@@ -46,11 +46,16 @@ werb_win32_test(test_platform
   tests/win32/test_format_locale.cpp
 )
 target_link_libraries(test_platform PRIVATE werb_install)
-set_tests_properties(test_platform PROPERTIES ENVIRONMENT "LC_ALL=C;WERB_CDROM=${PROJECT_BINARY_DIR}/cdrom")
-# The locale-dependent cases again in the locales the installer meets (Wine takes the locale from LC_ALL).
-foreach(loc pl_PL fr_FR de_DE)
+set_tests_properties(test_platform PROPERTIES
+  ENVIRONMENT "LC_ALL=C;WERB_EXPECTED_LCID=1033;WERB_CDROM=${PROJECT_BINARY_DIR}/cdrom")
+# The locale-dependent cases again in the locales the installer meets (Wine takes the locale from LC_ALL); each
+# row also says which locale identifier it must run in.
+foreach(row "pl_PL;1045" "fr_FR;1036" "de_DE;1031")
+  list(GET row 0 loc)
+  list(GET row 1 lcid)
   add_test(NAME test_platform_${loc} COMMAND test_platform --gtest_filter=FormatFloatLocale.* --gtest_color=no)
-  set_tests_properties(test_platform_${loc} PROPERTIES ENVIRONMENT "LC_ALL=${loc}.UTF-8" TIMEOUT 300)
+  set_tests_properties(test_platform_${loc} PROPERTIES
+    ENVIRONMENT "LC_ALL=${loc}.UTF-8;WERB_EXPECTED_LCID=${lcid}" TIMEOUT 300)
 endforeach()
 set_tests_properties(test_portable PROPERTIES ENVIRONMENT "LC_ALL=C")
 
@@ -78,16 +83,20 @@ target_link_libraries(instalator PRIVATE werb_wizard werb_programs ole32 shell32
 target_sources(instalator PRIVATE src/app/CommonControls.cpp)
 
 # The wizard and its dialogs in one process; the CD folder and HKCU are shared: run alone.
-werb_win32_test(test_wizard tests/win32/test_wizard.cpp tests/win32/test_dialogs.cpp)
+werb_win32_test(test_wizard tests/win32/test_wizard.cpp tests/win32/test_dialogs.cpp tests/win32/test_design.cpp)
 target_link_libraries(test_wizard PRIVATE werb_wizard werb_manifest)
 set(WERB_WIZARD_ENV "WERB_CDROM=${PROJECT_BINARY_DIR}/cdrom")
 set_tests_properties(test_wizard PROPERTIES ENVIRONMENT "LC_ALL=C;${WERB_WIZARD_ENV}" RUN_SERIAL TRUE)
-foreach(row "fr_FR;2" "fr_BE;2" "fr_CA;2" "pl_PL;0" "en_US;0" "de_DE;0")
+# Start-up language by locale: the locale identifier Wine derives from LC_ALL, and the language the wizard opens in.
+foreach(row "fr_FR;1036;2" "fr_BE;2060;2" "fr_CA;3084;2" "pl_PL;1045;0" "en_US;1033;0" "de_DE;1031;0"
+            "it_IT;1040;0" "es_ES;3082;0" "ru_RU;1049;0")
   list(GET row 0 loc)
-  list(GET row 1 start)
+  list(GET row 1 lcid)
+  list(GET row 2 start)
   add_test(NAME test_wizard_${loc} COMMAND test_wizard --gtest_filter=*StartupLanguage* --gtest_color=no)
   set_tests_properties(test_wizard_${loc} PROPERTIES
-    ENVIRONMENT "LC_ALL=${loc}.UTF-8;WERB_EXPECTED_START=${start};${WERB_WIZARD_ENV}" RUN_SERIAL TRUE TIMEOUT 300)
+    ENVIRONMENT "LC_ALL=${loc}.UTF-8;WERB_EXPECTED_LCID=${lcid};WERB_EXPECTED_START=${start};${WERB_WIZARD_ENV}"
+    RUN_SERIAL TRUE TIMEOUT 300)
 endforeach()
 include(cmake/entry.cmake OPTIONAL)
 include(cmake/engine.cmake)

@@ -2,6 +2,8 @@
 #include "test_wizard_support.h"
 
 #include <functional>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -193,19 +195,143 @@ TEST_F(WizardTest, CancellingTheCdDialogEndsTheWizard)
     EXPECT_FALSE(frmMain->Visible());
 }
 
-TEST_F(WizardTest, TheCdDialogsFlagChangesTheLanguageOfTheOpenDialog)
+namespace {
+
+// What the open CD dialog shows in one language: the window's title, the prompt, the buttons, the font.
+struct TCdTexts {
+    const wchar_t* title;
+    const char* prompt;  // its first line
+    const char* ok;
+    const char* cancel;
+    BYTE charset;
+};
+
+// The Polish prompt's first line ends in a space, as the catalogue has it.
+const TCdTexts kCdPolski{L"Instalator", "Witamy w programie instalacyjnym produktu \"Werbfranko\". ", "OK", "Anuluj",
+                         EASTEUROPE_CHARSET};
+const TCdTexts kCdFrancuski{L"Instalator", "Bienvenue dans le programme d'installation de \"Werbfranko\".", "OK",
+                            "Annuler", ANSI_CHARSET};
+const TCdTexts kCdAngielski{L"Werbfranko - Instalator", "Welcome in the installation program of 'Werbfranko'.",
+                            "OK", "Cancel", EASTEUROPE_CHARSET};
+
+void ExpectCdTexts(const TCdTexts& t)
 {
-    frmMain->UstawJezyk(jzFrancuski);
-    Application.OnNextModalShown([](TForm&) {
-        EXPECT_EQ(frmCD->lblCD.Caption().rfind("Bienvenu", 0), 0u) << frmCD->lblCD.Caption();
-        EXPECT_FALSE(frmCD->btnPolski.Down());
-        EXPECT_TRUE(frmCD->btnPolski.Visible());
-        EXPECT_FALSE(frmCD->btnAngielski.Visible());
-        frmCD->btnPolski.Click();
-        EXPECT_EQ(frmCD->lblCD.Caption().rfind("Witamy", 0), 0u) << frmCD->lblCD.Caption();
-        EXPECT_EQ(frmCD->btnAnuluj.Caption(), "Anuluj");
-        EXPECT_EQ(frmMain->FJezyk, jzPolski);
+    ASSERT_TRUE(IsWindowVisible(frmCD->Handle())) << "the dialog is open";
+    wchar_t title[256] = {};
+    GetWindowTextW(frmCD->Handle(), title, 256);
+    EXPECT_STREQ(title, t.title);
+    const std::string prompt = frmCD->lblCD.Caption();
+    EXPECT_EQ(prompt.substr(0, prompt.find_first_of("\r\n")), t.prompt);
+    EXPECT_EQ(frmCD->btnOK.Caption(), t.ok);
+    EXPECT_EQ(frmCD->btnAnuluj.Caption(), t.cancel);
+    EXPECT_EQ(frmCD->Font().Charset(), t.charset);
+}
+
+// Flag buttons pressed in the open dialog, each followed by what the dialog must show then.
+struct TCdStep {
+    TSpeedButton* flag;  // nullptr: the dialog as it opens
+    const TCdTexts* texts;
+    bool polskiDown;
+};
+
+void WalkCdFlags(TJezyk start, std::vector<TCdStep> steps)
+{
+    frmMain->UstawJezyk(start);
+    int shown = 0;
+    Application.OnNextModalShown([&](TForm&) {
+        TModalWatchdog dog(*frmCD, 5000);
+        ++shown;
+        for (size_t i = 0; i < steps.size(); ++i) {
+            const TCdStep& step = steps[i];
+            SCOPED_TRACE(i);
+            if (step.flag) {
+                ASSERT_TRUE(step.flag->Visible());
+                step.flag->Click();
+            }
+            ExpectCdTexts(*step.texts);
+            EXPECT_EQ(frmCD->btnPolski.Down(), step.polskiDown);
+        }
         frmCD->btnAnuluj.Click();
     });
     EXPECT_EQ(WybierzNapedCD(), "");
+    EXPECT_EQ(shown, 1);
+}
+
+} // namespace
+
+TEST_F(WizardTest, TheCdDialogsFlagChangesTheTextsOfTheOpenDialog)
+{
+    // This product offers the Polish flag only: from French to Polish.
+    WalkCdFlags(jzFrancuski, {{nullptr, &kCdFrancuski, false}, {&frmCD->btnPolski, &kCdPolski, true}});
+    EXPECT_FALSE(frmCD->btnAngielski.Visible());
+    EXPECT_EQ(frmMain->FJezyk, jzPolski);
+}
+
+TEST_F(WizardTest, TheCdDialogsCaptionFollowsTheFlagOfAProductWithEnglish)
+{
+    // A product in English offers the English flag too; its caption is the one that differs from Polish.
+    JezykProduktu = jzAngielski;
+    WalkCdFlags(jzPolski, {{nullptr, &kCdPolski, true},
+                           {&frmCD->btnAngielski, &kCdAngielski, false},
+                           {&frmCD->btnPolski, &kCdPolski, true},
+                           // The flag that is down only rises: nothing changes.
+                           {&frmCD->btnPolski, &kCdPolski, false}});
+    EXPECT_EQ(frmMain->FJezyk, jzPolski);
+}
+
+// No CD-ROM drive in the system at all: drive D: is taken out of the system's drive list for the test and put
+// back after it. (A process that dies in between leaves it out until the prefix's wineserver ends.)
+class NoCdRomTest : public WizardTest {
+protected:
+    void SetUp() override
+    {
+        WizardTest::SetUp();
+        ASSERT_EQ(GetDriveTypeW(L"D:\\"), static_cast<UINT>(DRIVE_CDROM)) << "drive D: is not the prefix's CD-ROM";
+        wchar_t target[MAX_PATH] = {};
+        ASSERT_NE(QueryDosDeviceW(L"D:", target, MAX_PATH), 0u) << "drive D: is not defined";
+        FTarget = target;
+        ASSERT_TRUE(DefineDosDeviceW(DDD_REMOVE_DEFINITION, L"D:", nullptr));
+        FRemoved = true;
+        ASSERT_TRUE(NapedyTypu(DRIVE_CDROM).empty()) << "the prefix has another CD-ROM drive";
+    }
+    void TearDown() override
+    {
+        // The drive comes back for the other tests of the prefix.
+        if (FRemoved) {
+            EXPECT_TRUE(DefineDosDeviceW(DDD_RAW_TARGET_PATH, L"D:", FTarget.c_str()));
+            EXPECT_EQ(NapedyTypu(DRIVE_CDROM), std::vector<std::string>{"D:\\"});
+        }
+        WizardTest::TearDown();
+    }
+
+    std::wstring FTarget;
+    bool FRemoved = false;
+};
+
+TEST_F(NoCdRomTest, OkBringsTheDialogBackAndCancelEndsTheWizard)
+{
+    // The product CD's files are in the CD folder: only the missing drive refuses OK.
+    int shown = 0;
+    Application.OnNextModalShown([&](TForm& f) {
+        EXPECT_EQ(&f, frmCD);
+        ++shown;
+        EXPECT_EQ(frmCD->cmbDrive.Items.Count(), 0);
+        EXPECT_EQ(SendMessageW(frmCD->cmbDrive.Handle(), CB_GETCOUNT, 0, 0), 0);
+        EXPECT_EQ(frmCD->cmbDrive.ItemIndex(), -1);
+        Application.OnNextModalShown([&](TForm& g) {
+            EXPECT_EQ(&g, frmCD);
+            ++shown;
+            Application.OnNextModalShown([&](TForm&) {
+                ++shown;
+                frmCD->btnAnuluj.Click();
+            });
+            frmCD->btnOK.Click();
+        });
+        frmCD->btnOK.Click();
+    });
+    frmMain->Show();
+    Application.ProcessMessages();
+    EXPECT_EQ(shown, 3);
+    EXPECT_TRUE(frmMain->FKatalogZrodlowy.empty());
+    EXPECT_FALSE(frmMain->Visible());
 }

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <cstdlib>
+
 namespace {
 
 // Expected text of 1234567.85 in the locales the installer is used in.
@@ -20,6 +22,14 @@ const char* ExpectedFor(LCID lcid)
 }
 
 } // namespace
+
+// A row that ran in another locale than its own would compare that locale's separators and prove nothing.
+TEST(FormatFloatLocale, RunsInTheLocaleOfItsRow)
+{
+    const char* expected = std::getenv("WERB_EXPECTED_LCID");
+    ASSERT_NE(expected, nullptr) << "WERB_EXPECTED_LCID not set";
+    EXPECT_EQ(GetUserDefaultLCID(), static_cast<LCID>(std::atoi(expected)));
+}
 
 TEST(FormatFloatLocale, UsesTheUserLocaleSeparators)
 {

@@ -101,6 +101,25 @@ TEST_F(WizardTest, WalksThePagesWithTheRightButtons)
     EXPECT_FALSE(frmMain->Visible());
 }
 
+TEST_F(WizardTest, TheLicencePageOpensWithNeitherChoiceMade)
+{
+    ShowWizard();
+    frmMain->btnDalej.Click();
+    ASSERT_EQ(frmMain->FStrona, stUmowa);
+    // The controls themselves, not only the layer's view of them.
+    for (const TRadioButton* r : {&frmMain->rdbUmowaAkceptuje, &frmMain->rdbUmowaNieAkceptuje}) {
+        EXPECT_FALSE(r->Checked());
+        EXPECT_EQ(SendMessageW(r->Handle(), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    }
+    EXPECT_FALSE(frmMain->btnDalej.Enabled());
+    EXPECT_FALSE(IsWindowEnabled(frmMain->btnDalej.Handle()));
+    // The page's focus (the licence text) chooses nothing either.
+    EXPECT_TRUE(frmMain->redUmowa.Focused());
+    Application.ProcessMessages();
+    EXPECT_FALSE(frmMain->rdbUmowaAkceptuje.Checked());
+    EXPECT_FALSE(frmMain->btnDalej.Enabled());
+}
+
 TEST_F(WizardTest, EnterOnTheLicencePagePressesNextOnlyOnceAccepted)
 {
     ShowWizard();
@@ -278,12 +297,18 @@ TEST_F(WizardTest, TxTmpInTheTargetFolderIsDeletedAtTheEnd)
     RemoveDirectoryW(folder.c_str());
 }
 
-// Run with LC_ALL set by ctest; WERB_EXPECTED_START is the language the wizard must open in.
+// Run with LC_ALL set by ctest; WERB_EXPECTED_LCID is the thread locale Wine must derive from it (else the row
+// proves nothing), WERB_EXPECTED_START the language the wizard must open in.
 TEST_F(WizardTest, StartupLanguageFollowsTheLocale)
 {
     const char* expected = std::getenv("WERB_EXPECTED_START");
     if (!expected) GTEST_SKIP() << "run by the locale entries only";
+    const char* lcid = std::getenv("WERB_EXPECTED_LCID");
+    ASSERT_NE(lcid, nullptr) << "WERB_EXPECTED_LCID not set";
+    ASSERT_EQ(GetThreadLocale(), static_cast<LCID>(std::atoi(lcid))) << "LC_ALL " << Narrow(Env(L"LC_ALL"));
     ShowWizard();
-    EXPECT_EQ(static_cast<int>(frmMain->FJezyk), std::atoi(expected)) << "thread locale " << GetThreadLocale();
+    EXPECT_EQ(static_cast<int>(frmMain->FJezyk), std::atoi(expected));
     EXPECT_EQ(frmMain->btnPolski.Down(), frmMain->FJezyk == jzPolski);
+    // The captions are those of the language, not only the field.
+    EXPECT_EQ(frmMain->btnDalej.Caption(), PobierzTekst(frmMain->FJezyk, txtNext));
 }
