@@ -52,12 +52,13 @@ cd: setup
 	@cmake --build $(WIN32) -j$(NPROC) --target werb_cd
 	@scripts/cd $(WIN32)
 
-# The installation from the CD under Wine with its report; LANG_UI=fr for the French locale. Where 32-bit code
-# cannot run, the 64-bit installer from a CD built with it.
+# The installation from the CD under Wine with its report; LANG_UI=fr for the French locale, DPI=144 (120,
+# 192) for another scale. Where 32-bit code cannot run, the 64-bit installer from a CD built with it.
 LANG_UI ?= pl
+DPI ?= 96
 demo: host win64 win32 cd
-	@if [ "$(NATIVE32)" = yes ]; then scripts/demo --lang $(LANG_UI) --build $(WIN32) --cd build/cd; \
-	 else scripts/demo --lang $(LANG_UI) --build $(WIN64) --cd $(WIN64)/cd; fi
+	@if [ "$(NATIVE32)" = yes ]; then scripts/demo --lang $(LANG_UI) --dpi $(DPI) --build $(WIN32) --cd build/cd; \
+	 else scripts/demo --lang $(LANG_UI) --dpi $(DPI) --build $(WIN64) --cd $(WIN64)/cd; fi
 
 # The codec table (medians of 5 runs), then the copy benchmark when its script is there.
 BENCH_ARGS ?= --benchmark_repetitions=5 --benchmark_display_aggregates_only=true

@@ -70,6 +70,8 @@ TState ReadState(const std::wstring& path)
 
 int wmain(int argc, wchar_t** argv)
 {
+    // Window rectangles in the pixels of the screen, as the screenshots crop them, at every DPI.
+    SetProcessDPIAware();
     if (argc < 2) {
         Print(kUsage);
         return 2;
