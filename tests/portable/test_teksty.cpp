@@ -119,9 +119,59 @@ TEST(Teksty, LanguagesWithoutColumnReadPolish) {
                 << "language " << code << " row " << row;
 }
 
-TEST(Teksty, LookupCopiesTheCell) {
-    for (int row : kRowsRead)
-        for (TJezyk j : kLanguages) EXPECT_EQ(PobierzTekst(j, row), std::string(TextCell(j, row)));
+// Known cells, written out here: a lookup that reads the wrong row or column, or cuts a text, shows.
+TEST(Teksty, LookupGivesTheCatalogueText) {
+    struct Cell {
+        int Row;
+        std::vector<std::string> Texts;  // Polish, English, French, German, Italian, Spanish, Russian
+    };
+    const Cell cells[] = {
+        {txtBack, {"<<  Wstecz", "<<  Back", "<<  En arriere", "<<  Zurück", "<<  Indietro", "<<  Atrás",
+                   "<<  Встеч"}},
+        {txtFinish, {"Zakończ", "Finish", "Quitter", "Beenden", "Termina", "Finalizar", "Законьч"}},
+        {txtAbort, {"Przerwij", "Cancel", "Annuler", "Unterbrechen", "Interrompi", "Cancelar",
+                    Transliterate("Przerwij")}},
+        {txtYes, {"Tak", "Yes", "Oui", "Ja", "Si", "Si", "Так"}},
+        {txtNo, {"Nie", "No", "Non", "Nein", "No", "No", "Не"}},
+        {txtOK, {"OK", "OK", "OK", "OK", "OK", "OK", "ОК"}},
+        {txtStepOf, {"Krok %d z %d: %s", "Step %d of %d: %s", "Pas %d de %d: %s", "Schritt %d von %d: %s",
+                     "Passo %d di %d: %s", "Paso %d de %d: %s", "Крок %d з %d: %s"}},
+        {txtPageEnd, {"Koniec instalacji", "End of installation", "Fin de l'installation",
+                      "Ende der Installation", "Fine d'istallazione", "Fin de la instalación",
+                      "Конец инсталации"}},
+        {txtToPath, {"Do: %s", "To: %s", "À: %s", "Zu: %s", "Al: %s", "A: %s", "До: %s"}},
+        {txtCannotCreateFolder, {"Nie można utworzyć katalogu \"%s\".", "Folder \"%s\" cannot be created.",
+                                 "On ne peut pas créer le répertoire \"%s\".",
+                                 "Das Verzeichnis \"%s\" kann nicht gebildet werden.",
+                                 "Non si può creare il catalogo \"%s\".", "Folder \"%s\" no puede ser creado.",
+                                 "Не можна утвожиць каталогу \"%s\"."}},
+        // French has no translation of its own: the Polish wording, without the untranslated mark.
+        {txtCdTitle, {"Instalator", "%s - Instalator", "Instalator", "Installationsprogramm", "%s - Istallatore",
+                      "%s - Instalador", "%s - Инсталатор"}},
+    };
+    for (const Cell& c : cells)
+        for (TJezyk j : kLanguages)
+            EXPECT_EQ(PobierzTekst(j, c.Row), c.Texts[j]) << "row " << c.Row << " language " << +j;
+
+    // Long rows, with their line breaks.
+    EXPECT_EQ(PobierzTekst(jzPolski, txtDoneOk),
+              "Instalacja została pomyślnie zakończona.\r\n\r\nDziękujemy za zainstalowanie naszego programu "
+              "i prosimy o wysłanie karty rejestracyjnej.");
+    EXPECT_EQ(PobierzTekst(jzAngielski, txtDoneError),
+              "An error occurred during the installation. Some possible causes are:\r\n\r\n1. There is "
+              "insufficient disk space to install the program.\r\n2. Your CD-ROM drive may require cleaning.");
+    EXPECT_EQ(PobierzTekst(jzFrancuski, txtDoneAborted),
+              "L'installation est interrompue sur le désir de l'utilisateur.");
+    EXPECT_EQ(PobierzTekst(jzFrancuski, txtAskAbortInstall),
+              "L'installation n'est pas finie. Voulez-vous interrompre l'installation?");
+
+    // The edges of the table and of the languages.
+    EXPECT_EQ(PobierzTekst(jzAngielski, 1), "%s - Installer");
+    EXPECT_EQ(PobierzTekst(jzAngielski, kTextCount), "");
+    EXPECT_EQ(PobierzTekst(jzAngielski, kTextCount + 1), "");
+    EXPECT_EQ(PobierzTekst(jzAngielski, 0), "");
+    EXPECT_EQ(PobierzTekst(static_cast<TJezyk>(7), txtNext), "Dalej  >>");
+    EXPECT_EQ(PobierzTekst(static_cast<TJezyk>(255), txtCancel), "Anuluj");
 }
 
 TEST(Teksty, EveryCellIsValidUtf8WithCrLfPairsOnly) {

@@ -6,18 +6,49 @@
 #include <string>
 #include <vector>
 
+#include <sddl.h>
+
 #include "builtin/ResourceFiles.h"
 #include "texts/Format.h"
 #include "ui/SystemLibrary.h"
 
 TEST_F(EngineTest, CompleteRunCopiesTheTreeWritesTheProgramsAndSucceeds)
 {
-    Install();
+    GoToOptions();
     ASSERT_FALSE(HasFatalFailure());
+    std::vector<TStanPrzebiegu> stany;
+    {
+        const TObserwatorPrzebiegu obserwator;
+        frmMain->btnDalej.Click();
+        stany = obserwator.Stany;
+    }
+    ASSERT_EQ(frmMain->FStrona, stKoniec);
     EXPECT_TRUE(frmMain->FSukces);
     EXPECT_EQ(EndText(), Text(txtDoneOk));
     EXPECT_EQ(frmMain->GaugePostep.Progress(), frmMain->GaugePostep.MaxValue());
-    EXPECT_FALSE(frmMain->btnZamknij.Enabled() && frmMain->FInstalacjaTrwa);
+
+    // While the files are copied the run is under way and Close, captioned Cancel, can still stop it; from
+    // the shortcuts on it cannot. Once on the End page the run is over and Close is Finish.
+    int copying = 0, lastSteps = 0;
+    for (const TStanPrzebiegu& s : stany) {
+        SCOPED_TRACE(s.Label);
+        if (s.FromLine ? !s.Label.empty() : s.Label == Text(txtCopyingFiles)) {
+            ++copying;
+            EXPECT_EQ(s.Strona, stInstalacja);
+            EXPECT_TRUE(s.InstalacjaTrwa);
+            EXPECT_TRUE(s.ZamknijEnabled);
+            EXPECT_EQ(s.ZamknijCaption, Text(txtAbort));
+        } else if (!s.FromLine && (s.Label == Text(txtCreatingShortcuts) || s.Label == Text(txtCreatingRegistry))) {
+            ++lastSteps;
+            EXPECT_TRUE(s.InstalacjaTrwa);
+            EXPECT_FALSE(s.ZamknijEnabled);
+        }
+    }
+    EXPECT_GE(copying, 6) << "the copy's progress lines and the main program's were not seen";
+    EXPECT_EQ(lastSteps, 2);
+    EXPECT_FALSE(frmMain->FInstalacjaTrwa);
+    EXPECT_TRUE(frmMain->btnZamknij.Enabled());
+    EXPECT_EQ(frmMain->btnZamknij.Caption(), Text(txtFinish));
 
     // The tree minus the exclusions, byte for byte; an empty file and an empty folder too.
     for (const wchar_t* f : {L"Dane\\a.txt", L"Dane\\Pod\\duzy.bin", L"pusty.txt", L"Werbilo2.exe"}) {
@@ -350,4 +381,181 @@ TEST_F(SystemFileTest, OnlyAnOlderOrUnversionedSystemFileIsReplaced)
     DeleteFileW(SystemPath(L"werbtest.dll").c_str());
     EXPECT_FALSE(InstalujPlikSystemowy("werbtest.dll", Narrow(FSource) + "brak\\", 4, 72))
         << "a copy that fails says so";
+}
+
+// ---- Edge cases of a complete run ----
+
+// The same run with and without the dictionaries: only the dictionary files of the CD make the difference.
+TEST_F(EngineTest, WithoutTheDictionariesOnlyTheirFilesAreLeftOut)
+{
+    FCd->Folder(L"Slowniki");
+    PutBytes(L"frpol.sz", Pattern(5000, 4));
+    PutBytes(L"Slowniki\\PolFr.SZ", Pattern(3000, 5)); // at any depth, in any letter case
+    PutBytes(L"Slowniki\\inne.sz", Pattern(200, 6));   // not a dictionary of the product
+
+    const auto run = [this](bool slowniki) {
+        GoToOptions();
+        ASSERT_FALSE(HasFatalFailure());
+        ASSERT_TRUE(frmMain->chbInstalujSlowniki.Checked()) << "the box starts checked";
+        frmMain->chbInstalujSlowniki.SetChecked(slowniki);
+        frmMain->btnDalej.Click();
+        ASSERT_EQ(frmMain->FStrona, stKoniec);
+        EXPECT_TRUE(frmMain->FSukces);
+        EXPECT_EQ(EndText(), Text(txtDoneOk));
+    };
+    run(true);
+    ASSERT_FALSE(HasFatalFailure());
+    const Installed with = WhatIsInstalled(FTarget);
+    const std::int64_t bytesWith = frmMain->FSkopiowanoBajtow;
+
+    frmMain->FUtworzoneKatalogi.clear();
+    WizardTest::TearDown();
+    RemoveTree(FTarget);
+    RemoveTree(SystemFile(L"comctl32.ocx"));
+    WizardTest::SetUp();
+    ForgetInstallation(); // as before the first run
+    run(false);
+    ASSERT_FALSE(HasFatalFailure());
+    Installed without = WhatIsInstalled(FTarget);
+
+    EXPECT_TRUE(with.Files.count(L"frpol.sz") && with.Files.count(L"Slowniki\\PolFr.SZ"))
+        << "with the box checked the dictionaries are copied";
+    std::map<std::wstring, std::string> expected = with.Files;
+    expected.erase(L"frpol.sz");
+    expected.erase(L"Slowniki\\PolFr.SZ");
+    // The uninstaller's record lists what was installed, the dictionaries among it.
+    EXPECT_TRUE(with.Files.count(L"DeInstalka.dat") && without.Files.count(L"DeInstalka.dat"));
+    expected.erase(L"DeInstalka.dat");
+    without.Files.erase(L"DeInstalka.dat");
+    EXPECT_TRUE(without.Files == expected) << "the target differs in more than the dictionaries:"
+                                           << Difference(expected, without.Files);
+    EXPECT_EQ(without.Files.at(L"Slowniki\\inne.sz"), Pattern(200, 6));
+    EXPECT_EQ(frmMain->FSkopiowanoBajtow, bytesWith - 5000 - 3000);
+    // The built-in programs, the dictionary programs among them, the registry, the shortcuts and the system
+    // files as in the run with the dictionaries.
+    const std::wstring programs = BuildFolder(L"WERB_PROGRAMS");
+    for (const ResourceFileEntry& e : kResourceFiles)
+        EXPECT_TRUE(ReadBytes(Target(Widen(e.TargetName))) == ReadBytes(programs + Widen(e.TargetName)))
+            << e.TargetName;
+    EXPECT_FALSE(with.Registry.empty());
+    EXPECT_TRUE(without.Registry == with.Registry) << Difference(with.Registry, without.Registry);
+    EXPECT_FALSE(with.Shortcuts.empty());
+    for (const auto& [name, link] : with.Shortcuts) EXPECT_NE(link, "(no link)") << Narrow(name);
+    EXPECT_TRUE(without.Shortcuts == with.Shortcuts) << Difference(with.Shortcuts, without.Shortcuts);
+    EXPECT_TRUE(without.System == with.System);
+}
+
+// Programs of an earlier installation, and a CD that carries one of them, give way to the built-in ones.
+TEST_F(EngineTest, ARunOverEarlierProgramsWritesTheBuiltInOnes)
+{
+    const std::wstring programs = BuildFolder(L"WERB_PROGRAMS");
+    ASSERT_FALSE(programs.empty()) << "WERB_PROGRAMS is not set";
+    PutBytes(L"Werbilo.exe", "the CD's Werbilo");
+    MakeFolder(FTarget);
+    for (const wchar_t* name : {L"Werbika.exe", L"Werbilo.exe"}) {
+        const auto packed = ReadBytes(programs + name);
+        ASSERT_TRUE(packed) << Narrow(name);
+        // Longer than the program: a write that does not truncate the old file shows.
+        ASSERT_TRUE(WriteBytes(Target(name), Pattern(packed->size() + 70000, 9)));
+    }
+    Install();
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_TRUE(frmMain->FSukces);
+    EXPECT_EQ(EndText(), Text(txtDoneOk));
+    for (const wchar_t* name : {L"Werbika.exe", L"Werbilo.exe"})
+        EXPECT_TRUE(ReadBytes(Target(name)) == ReadBytes(programs + name)) << Narrow(name) << " is not the built-in";
+    for (const auto& [name, size] : Listing(FTarget))
+        EXPECT_EQ(name.find(L".werb-old"), std::wstring::npos) << Narrow(name) << " left behind";
+}
+
+namespace {
+
+// A key of HKEY_LOCAL_MACHINE (32-bit view) that nobody may write to or create keys under while this lives;
+// made when missing, its own access list given back at the end.
+class TKluczBezZapisu {
+public:
+    explicit TKluczBezZapisu(std::wstring key) : FKey(std::move(key))
+    {
+        FExisted = KeyExists(HKEY_LOCAL_MACHINE, FKey);
+        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, FKey.c_str(), 0, nullptr, 0, READ_CONTROL | WRITE_DAC | kView32,
+                            nullptr, FHandle.Receive(), nullptr) != ERROR_SUCCESS)
+            return;
+        DWORD size = 0;
+        RegGetKeySecurity(FHandle.Get(), DACL_SECURITY_INFORMATION, nullptr, &size);
+        FSaved.resize(size);
+        if (RegGetKeySecurity(FHandle.Get(), DACL_SECURITY_INFORMATION, FSaved.data(), &size) != ERROR_SUCCESS)
+            return;
+        PSECURITY_DESCRIPTOR denied = nullptr;
+        // Everyone: setting values and creating subkeys denied, everything else allowed.
+        if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(D;CI;0x6;;;WD)(A;CI;KA;;;WD)",
+                                                                  SDDL_REVISION_1, &denied, nullptr))
+            return;
+        FDenied = RegSetKeySecurity(FHandle.Get(), DACL_SECURITY_INFORMATION, denied) == ERROR_SUCCESS;
+        LocalFree(denied);
+    }
+    ~TKluczBezZapisu()
+    {
+        if (FDenied) RegSetKeySecurity(FHandle.Get(), DACL_SECURITY_INFORMATION, FSaved.data());
+        if (!FExisted) DeleteTree32(HKEY_LOCAL_MACHINE, FKey);
+    }
+    TKluczBezZapisu(const TKluczBezZapisu&) = delete;
+    TKluczBezZapisu& operator=(const TKluczBezZapisu&) = delete;
+
+    bool Denied() const { return FDenied; }
+
+private:
+    std::wstring FKey;
+    bool FExisted = false;
+    bool FDenied = false;
+    UniqueRegKey FHandle;
+    std::vector<BYTE> FSaved;
+};
+
+// Whether a key below parent can be made with the access the installer asks for.
+LSTATUS CreateWithAllAccess(const std::wstring& key)
+{
+    UniqueRegKey k;
+    const LSTATUS r = RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | kView32,
+                                      nullptr, k.Receive(), nullptr);
+    if (r == ERROR_SUCCESS) DeleteTree32(HKEY_LOCAL_MACHINE, key);
+    return r;
+}
+
+} // namespace
+
+// No rights under HKEY_LOCAL_MACHINE with the shortcuts for all users: the uninstall entry, which belongs
+// there then, is not written anywhere; the user's settings are, and the run succeeds.
+TEST_F(EngineTest, WithoutRightsUnderTheMachineTheAllUsersRunSucceedsWithoutUninstallEntry)
+{
+    const std::wstring uninstallParent = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+    const TKluczBezZapisu vendor(L"SOFTWARE\\Zorvane");
+    const TKluczBezZapisu uninstall(uninstallParent);
+    ASSERT_TRUE(vendor.Denied() && uninstall.Denied()) << "the access lists could not be set";
+    // The platform must hold the installer to them, or this run proves nothing.
+    ASSERT_EQ(CreateWithAllAccess(L"SOFTWARE\\Zorvane\\Werbtron"), ERROR_ACCESS_DENIED);
+    ASSERT_EQ(CreateWithAllAccess(kUninstallKey), ERROR_ACCESS_DENIED);
+
+    GoToOptions();
+    ASSERT_FALSE(HasFatalFailure());
+    frmMain->chbSkrotyAllUsers.SetChecked(true);
+    frmMain->btnDalej.Click();
+    ASSERT_EQ(frmMain->FStrona, stKoniec);
+    EXPECT_TRUE(SkrotyDlaWszystkich);
+    EXPECT_TRUE(frmMain->FSukces);
+    EXPECT_EQ(EndText(), Text(txtDoneOk));
+
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kUninstallKey)) << "the entry belongs to the machine's branch";
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Zorvane\\Werbtron"));
+    // The user's branch as always.
+    const std::wstring product = L"SOFTWARE\\Zorvane\\Werbtron";
+    const auto version = ReadRegString(HKEY_CURRENT_USER, product, L"Wersja");
+    EXPECT_TRUE(version && version->Text == L"1.0");
+    for (const wchar_t* value : {L"Katalog", L"CD", L"SlZewnFr", L"SlZewnPl"})
+        EXPECT_TRUE(ReadRegString(HKEY_CURRENT_USER, product, value)) << Narrow(value);
+    for (const wchar_t* program : {L"Trans", L"TrInt", L"ExtDict", L"TrFile"})
+        EXPECT_EQ(ReadRegDword(HKEY_CURRENT_USER, std::wstring(L"SOFTWARE\\Zorvane\\Werbix\\") + program,
+                               L"JezykInterfejsu"),
+                  std::optional<DWORD>(frmMain->FJezyk))
+            << Narrow(program);
 }

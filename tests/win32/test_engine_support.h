@@ -6,11 +6,13 @@
 #include "demo-driver/ReadBack.h"
 #include "install/ProductView.h"
 
+#include <commctrl.h>
 #include <shlobj.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -86,6 +88,146 @@ inline bool InstallationLeftTraces()
     return traces;
 }
 
+
+// Every file below a folder by its path relative to it, with its bytes; folders as entries without bytes.
+inline void Contents(const std::wstring& folder, const std::wstring& prefix,
+                     std::map<std::wstring, std::string>& out)
+{
+    for (const auto& [name, size] : Listing(folder)) {
+        if (name == L"." || name == L"..") continue;
+        const std::wstring path = folder + L"\\" + name;
+        if (GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY) {
+            out[prefix + name + L"\\"] = "";
+            Contents(path, prefix + name + L"\\", out);
+        } else {
+            out[prefix + name] = ReadBytes(path).value_or("(unreadable)");
+        }
+    }
+}
+
+// Every value of a key in the 32-bit view, as "ROOT\key\name" and its raw data; nothing for a missing key.
+inline void Values(HKEY root, const std::wstring& key, std::map<std::wstring, std::string>& out)
+{
+    UniqueRegKey k;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | kView32, k.Receive()) != ERROR_SUCCESS) return;
+    const std::wstring at = (root == HKEY_LOCAL_MACHINE ? L"HKLM\\" : L"HKCU\\") + key + L"\\";
+    out[at] = "";
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[256];
+        DWORD length = 256, type = 0, size = 0;
+        if (RegEnumValueW(k.Get(), i, name, &length, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) break;
+        std::string data(size, '\0');
+        length = 256;
+        RegEnumValueW(k.Get(), i, name, &length, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size);
+        out[at + name] = std::to_string(type) + ":" + data;
+    }
+}
+
+// The entries in which two such maps differ, for a failure message.
+inline std::string Difference(const std::map<std::wstring, std::string>& a,
+                              const std::map<std::wstring, std::string>& b)
+{
+    std::string d;
+    for (const auto& [k, v] : a)
+        if (!b.count(k)) d += " only first: " + Narrow(k);
+        else if (b.at(k) != v) d += " differs: " + Narrow(k);
+    for (const auto& [k, v] : b)
+        if (!a.count(k)) d += " only second: " + Narrow(k);
+    return d;
+}
+
+// What an installation leaves: the target folder, the product's registry keys, the Start-menu groups and
+// the shared system files.
+struct Installed {
+    std::map<std::wstring, std::string> Files, Registry, Shortcuts;
+    std::vector<std::pair<std::wstring, std::uint64_t>> System;
+};
+
+inline Installed WhatIsInstalled(const std::wstring& target)
+{
+    Installed i;
+    Contents(target, L"", i.Files);
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        Values(root, L"SOFTWARE\\Zorvane\\Werbtron", i.Registry);
+        Values(root, kUninstallKey, i.Registry);
+        for (const wchar_t* program : {L"Trans", L"TrInt", L"ExtDict", L"TrFile"})
+            Values(root, std::wstring(L"SOFTWARE\\Zorvane\\Werbix\\") + program, i.Registry);
+    }
+    // Links by what they point at: their bytes hold the times of their targets.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const auto link = [](const std::wstring& file) {
+        const std::optional<LinkContents> c = ReadLink(file);
+        return c ? Narrow(c->Target + L"|" + c->WorkingDirectory + L"|" + c->Description) : std::string("(no link)");
+    };
+    for (int csidl : {CSIDL_PROGRAMS, CSIDL_COMMON_PROGRAMS}) {
+        const std::wstring group = ShellFolder(csidl);
+        if (group.empty()) continue;
+        std::map<std::wstring, std::string> files;
+        Contents(group + L"\\Werbvoltan", L"", files);
+        for (const auto& [name, bytes] : files)
+            i.Shortcuts[std::to_wstring(csidl) + L":" + name] =
+                name.back() == L'\\' ? "" : link(group + L"\\Werbvoltan\\" + name);
+    }
+    for (int csidl : {CSIDL_DESKTOPDIRECTORY, CSIDL_COMMON_DESKTOPDIRECTORY}) {
+        const std::wstring desktop = ShellFolder(csidl);
+        if (desktop.empty()) continue;
+        for (const auto& [name, size] : Listing(desktop))
+            if (name.size() > 4 && name.substr(name.size() - 4) == L".lnk")
+                i.Shortcuts[std::to_wstring(csidl) + L":" + name] = link(desktop + L"\\" + name);
+    }
+    if (SUCCEEDED(com)) CoUninitialize();
+    i.System = Listing(ProductSystemFolder());
+    return i;
+}
+
+// The state of the wizard each time a label of the installation page takes a new text: seen from inside
+// the run, at the points where the user could press a button.
+struct TStanPrzebiegu {
+    std::string Label;            // the text just set
+    bool FromLine = false;        // lblPlikZ, else lblInstalacjaOpis
+    bool InstalacjaTrwa = false;
+    bool ZamknijEnabled = false;
+    std::string ZamknijCaption;
+    int Strona = 0;
+};
+
+class TObserwatorPrzebiegu {
+public:
+    TObserwatorPrzebiegu()
+    {
+        Instance() = this;
+        SetWindowSubclass(frmMain->lblPlikZ.Handle(), Record, 1, 1);
+        SetWindowSubclass(frmMain->lblInstalacjaOpis.Handle(), Record, 1, 0);
+    }
+    ~TObserwatorPrzebiegu()
+    {
+        if (frmMain) {
+            RemoveWindowSubclass(frmMain->lblPlikZ.Handle(), Record, 1);
+            RemoveWindowSubclass(frmMain->lblInstalacjaOpis.Handle(), Record, 1);
+        }
+        Instance() = nullptr;
+    }
+    TObserwatorPrzebiegu(const TObserwatorPrzebiegu&) = delete;
+    TObserwatorPrzebiegu& operator=(const TObserwatorPrzebiegu&) = delete;
+
+    std::vector<TStanPrzebiegu> Stany;
+
+private:
+    static TObserwatorPrzebiegu*& Instance()
+    {
+        static TObserwatorPrzebiegu* instance = nullptr;
+        return instance;
+    }
+    static LRESULT CALLBACK Record(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR fromLine)
+    {
+        if (msg == WM_SETTEXT && Instance() && lp) {
+            Instance()->Stany.push_back({Narrow(reinterpret_cast<const wchar_t*>(lp)), fromLine != 0,
+                                         frmMain->FInstalacjaTrwa, frmMain->btnZamknij.Enabled(),
+                                         frmMain->btnZamknij.Caption(), frmMain->FStrona});
+        }
+        return DefSubclassProc(hwnd, msg, wp, lp);
+    }
+};
 
 // A CD tree on D: and a target folder in %TEMP% that the options check creates.
 class EngineTest : public WizardTest {

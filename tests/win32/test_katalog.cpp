@@ -532,17 +532,19 @@ TEST_F(KatalogTest, TheMessageFollowsTheDialogsLanguage)
     });
 }
 
+// Hidden and system folders are those with the attribute, whatever their names.
 TEST_F(KatalogTest, AFolderWhoseOnlySubfoldersAreHiddenHasNoExpandButton)
 {
     Katalog(L"ukryte");
     Katalog(L"ukryte\\schowany", FILE_ATTRIBUTE_HIDDEN);
     Katalog(L"ukryte\\systemowy", FILE_ATTRIBUTE_SYSTEM);
-    Katalog(L"ukryte\\.kropka");
     Katalog(L"widoczne");
     Katalog(L"widoczne\\dziecko");
     Katalog(L"tajny", FILE_ATTRIBUTE_HIDDEN);
-    // The prefix must keep the attribute, or this test proves nothing.
-    ASSERT_TRUE(GetFileAttributesW((kKorzen + L"\\ukryte\\schowany").c_str()) & FILE_ATTRIBUTE_HIDDEN);
+    Katalog(L"tajny\\wewnatrz");
+    // The prefix must keep the attributes, or this test proves nothing.
+    for (const wchar_t* p : {L"\\ukryte\\schowany", L"\\tajny"})
+        ASSERT_TRUE(GetFileAttributesW((kKorzen + p).c_str()) & FILE_ATTRIBUTE_HIDDEN) << Narrow(p);
     ASSERT_TRUE(GetFileAttributesW((kKorzen + L"\\ukryte\\systemowy").c_str()) & FILE_ATTRIBUTE_SYSTEM);
 
     EXPECT_FALSE(MaPodkatalogi("C:\\werb-katalog-test\\ukryte\\"));
@@ -564,6 +566,27 @@ TEST_F(KatalogTest, AFolderWhoseOnlySubfoldersAreHiddenHasNoExpandButton)
         k.trvKatalog.SetSelected(ukryte);
         EXPECT_EQ(ukryte.Count(), 0);
         EXPECT_FALSE(ukryte.HasChildren());
+        k.btnAnuluj.Click();
+    });
+
+    // A path through a hidden folder stops above it.
+    Przegladaj("C:\\werb-katalog-test\\tajny\\wewnatrz", [](TfrmKatalog& k) {
+        EXPECT_EQ(k.trvKatalog.Selected().Text(), "werb-katalog-test");
+        k.btnAnuluj.Click();
+    });
+}
+
+// A name with a leading dot is a name like any other: the attribute decides. (Wine marks such a folder
+// hidden; Windows does not.)
+TEST_F(KatalogTest, ADotNameIsListedAsItsAttributeSays)
+{
+    Katalog(L".kropka");
+    Katalog(L"kropka-rodzic");
+    Katalog(L"kropka-rodzic\\.kropka");
+    const bool hidden = GetFileAttributesW((kKorzen + L"\\.kropka").c_str()) & FILE_ATTRIBUTE_HIDDEN;
+    EXPECT_EQ(MaPodkatalogi("C:\\werb-katalog-test\\kropka-rodzic\\"), !hidden);
+    Przegladaj("C:\\werb-katalog-test", [hidden](TfrmKatalog& k) {
+        EXPECT_EQ(Zawiera(Teksty(k.trvKatalog.Selected().GetFirstChild()), ".kropka"), !hidden);
         k.btnAnuluj.Click();
     });
 }

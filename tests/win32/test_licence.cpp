@@ -6,6 +6,7 @@
 #include <commctrl.h>
 #include <richedit.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -22,27 +23,119 @@ const std::wstring kPolishLettersSecondLine = L"ńĄĘŁŃÓŚŹŻ";
 const std::string kFrenchFile = "\x9Cuvre \xE0 c\xF4t\xE9, \xE7" "a\r\n";
 const std::string kFrenchText = "œuvre à côté, ça\r\n";
 
-// What reaches the control as typed characters, with the keyboard layout active at each.
-struct Typed {
-    std::wstring Chars;
-    std::vector<WORD> Layouts;
-};
-Typed gTyped;
+// What the code asks of the keyboard and what reaches the control, in order: "{get}", "{load NAME}",
+// "{on}" (the loaded layout activated), "{back}" (the remembered one activated again), "[c]" for a typed
+// character, and selection text as it stands. Wine never changes the layout, so the three keyboard-layout
+// functions are taken over in this program's import table while a page is loaded: the loaded layout is a
+// handle of the test's own, and activating only records it.
+std::wstring gLog;
+HKL gActive = nullptr;          // what GetKeyboardLayout answers
+HKL gRemembered = nullptr;      // the last answer of GetKeyboardLayout
+std::vector<HKL> gLoaded;       // handles given out by LoadKeyboardLayoutW, one per name asked for
+std::vector<HKL> gTypedUnder;   // the active layout at each typed character
+std::vector<UINT> gFlags;       // flags of every load and activation
 
-LRESULT CALLBACK RecordChars(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR)
+HKL WINAPI FakeGetKeyboardLayout(DWORD)
+{
+    gLog += L"{get}";
+    gRemembered = gActive;
+    return gActive;
+}
+
+HKL WINAPI FakeLoadKeyboardLayoutW(LPCWSTR name, UINT flags)
+{
+    gLog += L"{load " + std::wstring(name ? name : L"(null)") + L"}";
+    gFlags.push_back(flags);
+    // A handle no real layout has, so that activating it cannot be mistaken for going back.
+    gLoaded.push_back(reinterpret_cast<HKL>(static_cast<UINT_PTR>(0xF0000000u | (gLoaded.size() + 1))));
+    return gLoaded.back();
+}
+
+HKL WINAPI FakeActivateKeyboardLayout(HKL layout, UINT flags)
+{
+    gFlags.push_back(flags);
+    const bool loaded = !gLoaded.empty() && layout == gLoaded.back();
+    gLog += loaded ? L"{on}" : layout == gRemembered ? L"{back}" : L"{other}";
+    const HKL previous = gActive;
+    gActive = layout;
+    return previous;
+}
+
+// Points this program's import of one function elsewhere; gives back what was there.
+void* ReplaceImport(void* real, void* replacement)
+{
+    auto* base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    void* replaced = nullptr;
+    for (auto* d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); d->Name; ++d)
+        for (auto* t = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk); t->u1.Function; ++t) {
+            if (reinterpret_cast<void*>(t->u1.Function) != real) continue;
+            DWORD old = 0;
+            VirtualProtect(&t->u1.Function, sizeof t->u1.Function, PAGE_READWRITE, &old);
+            t->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
+            VirtualProtect(&t->u1.Function, sizeof t->u1.Function, old, &old);
+            replaced = real;
+        }
+    return replaced;
+}
+
+// The keyboard-layout functions of user32 in this program's imports, taken over while it lives.
+class TakenOverLayouts {
+public:
+    TakenOverLayouts()
+    {
+        gLog.clear();
+        gLoaded.clear();
+        gTypedUnder.clear();
+        gFlags.clear();
+        gActive = gRemembered = GetKeyboardLayout(0);
+        for (auto& [name, fake, real] : FFunctions) {
+            real = reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name));
+            FTaken += ReplaceImport(real, fake) != nullptr;
+        }
+    }
+    ~TakenOverLayouts()
+    {
+        for (auto& [name, fake, real] : FFunctions) ReplaceImport(fake, real);
+    }
+    TakenOverLayouts(const TakenOverLayouts&) = delete;
+    TakenOverLayouts& operator=(const TakenOverLayouts&) = delete;
+    // All three were found among the imports: the installer's calls go through them.
+    bool Complete() const { return FTaken == 3; }
+
+private:
+    struct Function {
+        const char* Name;
+        void* Fake;
+        void* Real;
+    };
+    Function FFunctions[3] = {
+        {"GetKeyboardLayout", reinterpret_cast<void*>(&FakeGetKeyboardLayout), nullptr},
+        {"LoadKeyboardLayoutW", reinterpret_cast<void*>(&FakeLoadKeyboardLayoutW), nullptr},
+        {"ActivateKeyboardLayout", reinterpret_cast<void*>(&FakeActivateKeyboardLayout), nullptr},
+    };
+    int FTaken = 0;
+};
+
+LRESULT CALLBACK RecordInput(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR)
 {
     if (msg == WM_CHAR) {
-        gTyped.Chars += static_cast<wchar_t>(wp);
-        gTyped.Layouts.push_back(LOWORD(reinterpret_cast<UINT_PTR>(GetKeyboardLayout(0))));
+        gLog += L"[" + std::wstring(1, static_cast<wchar_t>(wp)) + L"]";
+        gTypedUnder.push_back(gActive);
     }
+    if (msg == EM_REPLACESEL && lp) gLog += reinterpret_cast<const wchar_t*>(lp);
     return DefSubclassProc(hwnd, msg, wp, lp);
 }
 
-// Whether this platform gives the layout asked for: Wine 8 answers every LoadKeyboardLayout with the layout of
-// the user's locale, and activates no other.
-bool LayoutLoads(const wchar_t* id, WORD language)
+// The typed characters of the log.
+std::wstring Typed()
 {
-    return LOWORD(reinterpret_cast<UINT_PTR>(LoadKeyboardLayoutW(id, 0))) == language;
+    std::wstring typed;
+    for (std::size_t i = 0; i + 2 < gLog.size(); ++i)
+        if (gLog[i] == L'[' && gLog[i + 2] == L']') typed += gLog[i + 1];
+    return typed;
 }
 
 // The locale this run has, as ctest says: "pl", "fr" or "other".
@@ -58,12 +151,12 @@ protected:
     {
         WizardTest::SetUp();
         RemoveCdFile(L"umowafr.txt");
-        gTyped = {};
+        gLog.clear();
     }
 
     void TearDown() override
     {
-        if (FRecording) RemoveWindowSubclass(frmMain->redUmowa.Handle(), RecordChars, 1);
+        if (FRecording) RemoveWindowSubclass(frmMain->redUmowa.Handle(), RecordInput, 1);
         RemoveCdFile(L"umowafr.txt");
         WizardTest::TearDown();
     }
@@ -75,7 +168,7 @@ protected:
 
     void Record()
     {
-        ASSERT_TRUE(SetWindowSubclass(frmMain->redUmowa.Handle(), RecordChars, 1, 0));
+        ASSERT_TRUE(SetWindowSubclass(frmMain->redUmowa.Handle(), RecordInput, 1, 0));
         FRecording = true;
     }
 
@@ -92,7 +185,11 @@ protected:
             ADD_FAILURE() << "a dialog was shown";
             f.SetModalResult(mrCancel);
         });
-        frmMain->btnDalej.Click();
+        {
+            const TakenOverLayouts layouts;
+            ASSERT_TRUE(layouts.Complete()) << "a keyboard-layout function is not among the imports";
+            frmMain->btnDalej.Click();
+        }
         Application.OnNextModalShown(nullptr);
         ASSERT_EQ(frmMain->FStrona, stUmowa);
     }
@@ -159,48 +256,60 @@ TEST_F(LicenceTest, EveryLineEndsWithCrLfAndEmptyLinesStay)
     EXPECT_EQ(frmMain->redUmowa.Text(), "a\r\n\r\nb\r\n\r\n");
 }
 
+// Every load and activation asked with flags 0, and every typed character under a layout that was loaded.
+void ExpectFlagsZeroAndTypedUnderLoadedLayouts()
+{
+    for (UINT f : gFlags) EXPECT_EQ(f, 0u);
+    for (HKL l : gTypedUnder) EXPECT_NE(std::find(gLoaded.begin(), gLoaded.end(), l), gLoaded.end());
+}
+
 // Outside a Polish locale every national letter is typed under the Polish layout; in one, only the line
-// with the trigger letter.
+// with the trigger letter. Each typed line: the user's layout asked first, the Polish one loaded and
+// activated, the letters typed between the runs of selection text, the user's layout activated again.
 TEST_F(LicenceTest, PolishLettersAreTypedUnderThePolishLayout)
 {
     PutLicence(L"umowapol.txt", kPolishFile);
-    const HKL before = GetKeyboardLayout(0);
     OpenLicencePage(jzPolski);
-    const std::wstring expected =
-        RunLocale() == L"pl" ? kPolishLettersSecondLine : kPolishLettersFirstLine + kPolishLettersSecondLine;
-    EXPECT_EQ(gTyped.Chars, expected);
-    if (LayoutLoads(L"00000415", 0x0415)) {
-        for (WORD layout : gTyped.Layouts) EXPECT_EQ(layout, 0x0415);
-    }
-    EXPECT_EQ(GetKeyboardLayout(0), before);
+    const std::wstring first = RunLocale() == L"pl"
+        ? L"Zajęć umowę: ą ę ł ó ś ź ż"
+        : L"{get}{load 00000415}{on}Zaj[ę][ć] umow[ę]: [ą] [ę] [ł] [ó] [ś] [ź] [ż]{back}";
+    EXPECT_EQ(gLog, first + L"\r\n{get}{load 00000415}{on}Ko[ń] [Ą][Ę][Ł][Ń][Ó][Ś][Ź][Ż]{back}\r\n");
+    EXPECT_EQ(Typed(), RunLocale() == L"pl" ? kPolishLettersSecondLine
+                                            : kPolishLettersFirstLine + kPolishLettersSecondLine);
+    ExpectFlagsZeroAndTypedUnderLoadedLayouts();
     EXPECT_EQ(frmMain->redUmowa.Text(), kPolishText);
+    EXPECT_TRUE(frmMain->redUmowa.ReadOnly());
 }
 
 TEST_F(LicenceTest, FrenchLettersAreTypedUnderTheFrenchLayoutOutsideFrance)
 {
     PutLicence(L"umowapol.txt", kPolishFile);
     PutLicence(L"umowafr.txt", kFrenchFile);
-    const HKL before = GetKeyboardLayout(0);
     OpenLicencePage(jzFrancuski);
-    EXPECT_EQ(gTyped.Chars, RunLocale() == L"fr" ? L"" : L"œàôéç");
-    if (LayoutLoads(L"0000040c", 0x040C)) {
-        for (WORD layout : gTyped.Layouts) EXPECT_EQ(layout, 0x040C);
-    }
-    EXPECT_EQ(GetKeyboardLayout(0), before);
+    EXPECT_EQ(gLog, RunLocale() == L"fr" ? L"œuvre à côté, ça\r\n"
+                                         : L"{get}{load 0000040c}{on}[œ]uvre [à] c[ô]t[é], [ç]a{back}\r\n");
+    ExpectFlagsZeroAndTypedUnderLoadedLayouts();
+    EXPECT_EQ(frmMain->redUmowa.Text(), kFrenchText);
 }
 
-// A language without a locale of its own types only lines with a trigger byte, in every locale.
+// A language without a locale of its own types only lines with a trigger byte, in every locale, under the
+// Polish layout.
 TEST_F(LicenceTest, OtherLanguagesTypeOnlyTriggerLines)
 {
     ShowWizard();
     Record();
     TRichEdit& edytor = frmMain->redUmowa;
     edytor.Clear();
-    TfrmMain::WstawLinieUmowy(edytor, "Gr\xFC\xDF" "e", jzNiemiecki);
-    EXPECT_EQ(gTyped.Chars, L"");
-    TfrmMain::WstawLinieUmowy(edytor, " \xEC" "a\xFC", jzNiemiecki);
-    EXPECT_EQ(gTyped.Chars, L"ěü");
-    TfrmMain::WstawLinieUmowy(edytor, "", jzNiemiecki);
+    {
+        const TakenOverLayouts layouts;
+        ASSERT_TRUE(layouts.Complete());
+        TfrmMain::WstawLinieUmowy(edytor, "Gr\xFC\xDF" "e", jzNiemiecki);
+        EXPECT_EQ(gLog, L"Grüße");
+        TfrmMain::WstawLinieUmowy(edytor, " \xEC" "a\xFC", jzNiemiecki);
+        TfrmMain::WstawLinieUmowy(edytor, "", jzNiemiecki);
+    }
+    EXPECT_EQ(gLog, L"Grüße{get}{load 00000415}{on} [ě]a[ü]{back}");
+    ExpectFlagsZeroAndTypedUnderLoadedLayouts();
     EXPECT_EQ(edytor.Text(), "Grüße ěaü");
     EXPECT_TRUE(edytor.ReadOnly());
 }
