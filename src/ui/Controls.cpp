@@ -436,12 +436,7 @@ LRESULT TControl::WndProc(UINT msg, WPARAM wp, LPARAM lp)
 std::string TControl::Caption() const
 {
     if (!FHandle) return {};
-    const int n = GetWindowTextLengthW(FHandle);
-    if (n <= 0) return {};
-    std::wstring text(static_cast<size_t>(n) + 1, L'\0');
-    const int got = GetWindowTextW(FHandle, text.data(), n + 1);
-    text.resize(static_cast<size_t>(std::max(0, got)));
-    return Narrow(text);
+    return Narrow(WindowTextOf(FHandle));
 }
 
 void TControl::SetCaption(std::string_view utf8)

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "ui/Unicode.h"
 
 namespace {
 
@@ -35,16 +36,6 @@ void BevelFrame(HDC dc, RECT& r, TPanelBevel bevel, int width)
     const COLORREF sh = GetSysColor(COLOR_BTNSHADOW);
     if (bevel == bvRaised) Frame3D(dc, r, hi, sh, width);
     if (bevel == bvLowered) Frame3D(dc, r, sh, hi, width);
-}
-
-std::wstring TextOf(HWND h)
-{
-    const int n = GetWindowTextLengthW(h);
-    if (n <= 0) return {};
-    std::wstring text(static_cast<size_t>(n) + 1, L'\0');
-    const int got = GetWindowTextW(h, text.data(), n + 1);
-    text.resize(static_cast<size_t>(got > 0 ? got : 0));
-    return text;
 }
 
 COLORREF Mix(COLORREF a, COLORREF b)
@@ -127,7 +118,7 @@ void TPanel::Paint(HDC dc)
     BevelFrame(dc, r, FBevelOuter, bevel);
     InflateRect(&r, -Scale(FBorderWidth), -Scale(FBorderWidth));
     BevelFrame(dc, r, FBevelInner, bevel);
-    const std::wstring text = TextOf(FHandle);
+    const std::wstring text = WindowTextOf(FHandle);
     if (!text.empty()) {
         TSelectObject font(dc, FFont.Handle(Dpi()));
         SetBkMode(dc, TRANSPARENT);
@@ -400,7 +391,7 @@ void TSpeedButton::Paint(HDC dc)
         Frame3D(dc, edge, hi, sh, 1);
 
     const int shift = sunken ? 1 : 0;
-    const std::wstring text = TextOf(FHandle);
+    const std::wstring text = WindowTextOf(FHandle);
     const TBitmap& image = Glyph();
     const int gw = image.Empty() ? 0 : image.Width();
     const int gh = image.Empty() ? 0 : image.Height();

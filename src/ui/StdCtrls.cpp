@@ -10,16 +10,6 @@
 
 namespace {
 
-std::wstring WindowText(HWND h)
-{
-    const int n = GetWindowTextLengthW(h);
-    if (n <= 0) return {};
-    std::wstring text(static_cast<size_t>(n) + 1, L'\0');
-    const int got = GetWindowTextW(h, text.data(), n + 1);
-    text.resize(static_cast<size_t>(got > 0 ? got : 0));
-    return text;
-}
-
 // The design span from start whose physical size is at least physical: the placement scales both ends, so
 // an unscaled width rounded up alone can still come out a pixel short.
 int DesignSpan(int start, int physical, int dpi)
@@ -128,7 +118,7 @@ UINT TLabel::DrawFlags() const
 void TLabel::AdjustBounds()
 {
     if (!FAutoSize || !FHandle) return;
-    std::wstring text = WindowText(FHandle);
+    std::wstring text = WindowTextOf(FHandle);
     if (text.empty()) text = L" ";  // an empty label keeps the height of one line
     const int dpi = Dpi();
     const HFONT font = FFont.Handle(dpi);
@@ -167,7 +157,7 @@ void TLabel::Paint(HDC dc)
     GetClientRect(FHandle, &rc);
     const TColor bg = (FColor == clDefault) ? BackgroundColor() : FColor;
     FillRect(dc, &rc, BrushOf(bg));
-    const std::wstring text = WindowText(FHandle);
+    const std::wstring text = WindowTextOf(FHandle);
     if (text.empty()) return;
     TSelectObject font(dc, FFont.Handle(Dpi()));
     SetBkMode(dc, TRANSPARENT);
@@ -249,7 +239,7 @@ void TButton::DoClick()
 
 int TButton::CaptionWidth() const
 {
-    const std::wstring text = WindowText(FHandle);
+    const std::wstring text = WindowTextOf(FHandle);
     if (text.empty()) return 0;
     const int dpi = Dpi();
     const HFONT font = reinterpret_cast<HFONT>(SendMessageW(FHandle, WM_GETFONT, 0, 0));

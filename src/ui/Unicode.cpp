@@ -25,3 +25,13 @@ std::string Narrow(std::wstring_view utf16)
     WideCharToMultiByte(CP_UTF8, 0, utf16.data(), static_cast<int>(utf16.size()), out.data(), n, nullptr, nullptr);
     return out;
 }
+
+std::wstring WindowTextOf(HWND window)
+{
+    const int n = GetWindowTextLengthW(window);
+    if (n <= 0) return {};
+    std::wstring text(static_cast<size_t>(n) + 1, L'\0');
+    const int got = GetWindowTextW(window, text.data(), n + 1);
+    text.resize(static_cast<size_t>(got > 0 ? got : 0));
+    return text;
+}

@@ -2,40 +2,22 @@
 #include "test_fit_support.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <map>
 
 #include "ui/StdCtrls.h"
 #include "ui/Unicode.h"
 
-TPicture::TPicture(int width, int height, COLORREF fill) : FWidth(width), FHeight(height)
+TPicture::TPicture(int width, int height, COLORREF fill) : FBitmap(width, height)
 {
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = width;
-    bi.bmiHeader.biHeight = -height;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    FBitmap = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    FPixels = static_cast<std::uint32_t*>(bits);
-    FDc = CreateCompatibleDC(nullptr);
-    FOld = SelectObject(FDc, FBitmap);
     const std::uint32_t v = (GetRValue(fill) << 16) | (GetGValue(fill) << 8) | GetBValue(fill);
-    std::fill(FPixels, FPixels + static_cast<size_t>(width) * height, v);
-}
-
-TPicture::~TPicture()
-{
-    SelectObject(FDc, FOld);
-    DeleteDC(FDc);
-    DeleteObject(FBitmap);
+    std::fill(FBitmap.Pixels(), FBitmap.Pixels() + static_cast<size_t>(width) * height, v);
 }
 
 COLORREF TPicture::At(int x, int y) const
 {
-    const std::uint32_t v = FPixels[static_cast<size_t>(y) * FWidth + x];
+    const std::uint32_t v = FBitmap.Pixels()[static_cast<size_t>(y) * Width() + x];
     return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
 }
 
@@ -57,19 +39,12 @@ std::wstring ClassOf(HWND w)
     return name;
 }
 
-std::wstring TextOf(HWND w)
-{
-    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(w)) + 1, L'\0');
-    text.resize(static_cast<size_t>(GetWindowTextW(w, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
-
 std::string Describe(HWND w)
 {
     RECT r{};
     GetWindowRect(w, &r);
     MapWindowPoints(nullptr, GetParent(w), reinterpret_cast<POINT*>(&r), 2);
-    return Narrow(ClassOf(w)) + " \"" + Narrow(TextOf(w)) + "\" at " + std::to_string(r.left) + "," +
+    return Narrow(ClassOf(w)) + " \"" + Narrow(WindowTextOf(w)) + "\" at " + std::to_string(r.left) + "," +
            std::to_string(r.top) + " " + std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top);
 }
 
@@ -114,6 +89,7 @@ TInk FreeInk(HWND w, const std::wstring& text, UINT flags, int width)
     SetTextColor(p.Dc(), RGB(0, 0, 0));
     RECT r{100, 100, 100 + (width > 0 ? width : 1600), 1100};
     DrawTextW(p.Dc(), text.c_str(), -1, &r, flags | DT_NOCLIP);
+    GdiFlush();
     SelectObject(p.Dc(), old);
     return InkIn(p, RECT{0, 0, p.Width(), p.Height()}, RGB(255, 255, 255));
 }
@@ -128,12 +104,12 @@ RECT TextAreaRightOfBox(RECT client, int dpi)
 
 void CheckCaption(HWND w, TKind kind, std::vector<std::string>& faults)
 {
-    const std::wstring text = TextOf(w);
+    const std::wstring text = WindowTextOf(w);
     if (text.empty()) return;
     RECT wr{};
     GetWindowRect(w, &wr);
     const int width = wr.right - wr.left, height = wr.bottom - wr.top;
-    const int dpi = static_cast<int>(GetDeviceCaps(TPicture(1, 1, 0).Dc(), LOGPIXELSY));
+    const int dpi = DpiOf(w);
 
     // Painted enabled: a greyed caption is drawn in other colours, never in another place.
     const bool enabled = IsWindowEnabled(w) != FALSE;
@@ -141,6 +117,7 @@ void CheckCaption(HWND w, TKind kind, std::vector<std::string>& faults)
     // The margin lies right of and below the control, where a caption too long for it would run on.
     TPicture p(width + kMargin, height + kMargin, kSentinel);
     SendMessageW(w, WM_PRINT, reinterpret_cast<WPARAM>(p.Dc()), PRF_CLIENT | PRF_NONCLIENT | PRF_ERASEBKGND);
+    GdiFlush();
     if (!enabled) EnableWindow(w, FALSE);
 
     const RECT client{0, 0, width, height};

@@ -4,29 +4,25 @@
 
 #include <windows.h>
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
-// A top-down 32-bit picture with its own memory device context.
+#include "ui/Gdi.h"
+
+// A top-down 32-bit picture filled with one colour, selected into a memory device context of its own.
 class TPicture {
 public:
     TPicture(int width, int height, COLORREF fill);
-    ~TPicture();
-    TPicture(const TPicture&) = delete;
-    TPicture& operator=(const TPicture&) = delete;
 
-    HDC Dc() const { return FDc; }
-    int Width() const { return FWidth; }
-    int Height() const { return FHeight; }
+    HDC Dc() const { return FDc.Get(); }
+    int Width() const { return FBitmap.Width(); }
+    int Height() const { return FBitmap.Height(); }
     COLORREF At(int x, int y) const;
 
 private:
-    int FWidth, FHeight;
-    HDC FDc = nullptr;
-    HBITMAP FBitmap = nullptr;
-    HGDIOBJ FOld = nullptr;
-    std::uint32_t* FPixels = nullptr;
+    TBitmap FBitmap;
+    TMemoryDC FDc{nullptr};
+    TSelectObject FSelected{FDc.Get(), FBitmap.Handle()};
 };
 
 // The bounding box of the pixels that differ from a background by at least half the contrast of the text.
