@@ -3,8 +3,11 @@
 add_library(werb_uninstall STATIC src/uninstall/untDeinstalFunkcje.cpp)
 target_link_libraries(werb_uninstall PUBLIC werb_install)
 target_compile_options(werb_uninstall PRIVATE ${WARNINGS})
-# The installation's last step writes the record.
-target_link_libraries(werb_wizard PUBLIC werb_uninstall)
+# The installation's engine: the journal of every change, roll-back and the record made from the journal.
+add_library(werb_engine STATIC src/install/Instalacja.cpp)
+target_link_libraries(werb_engine PUBLIC werb_uninstall)
+target_compile_options(werb_engine PRIVATE ${WARNINGS})
+target_link_libraries(werb_wizard PUBLIC werb_engine)
 
 # The window and the run; the question dialog and the interface font are the wizard's.
 add_library(werb_deinstalka STATIC src/uninstall/untDeinstalka.cpp)

@@ -49,11 +49,14 @@ bool Decode(std::span<const std::uint8_t> block, std::size_t capacity)
     }
 }
 
-bool DecodeAndAppend(std::span<const std::uint8_t> block, std::size_t capacity, HANDLE file)
+bool DecodeAndAppend(std::span<const std::uint8_t> block, std::size_t capacity, HANDLE file, TOdcisk* odcisk)
 {
     const CodecState& codec = SharedCodec();
-    return Decode(block, capacity) &&
-           WriteAll(file, codec.A.data(), static_cast<std::size_t>(codec.OutputCount));
+    if (!Decode(block, capacity)) return false;
+    const auto size = static_cast<std::size_t>(codec.OutputCount);
+    if (!WriteAll(file, codec.A.data(), size)) return false;
+    if (odcisk) odcisk->Dodaj(codec.A.data(), size);
+    return true;
 }
 
 bool CloseTarget(UniqueHandle& file)
@@ -63,29 +66,30 @@ bool CloseTarget(UniqueHandle& file)
 
 } // namespace
 
-void WriteMainProgramFile(const std::string& path)
+void WriteMainProgramFile(const std::string& path, TOdcisk* odcisk)
 {
     UniqueHandle file = NowyPlik(path);
     if (!file) throw EInOutError("cannot create " + path);
-    if (const auto block = Resource(kMainProgramResource)) DecodeAndAppend(*block, kMainProgramCapacity, file.Get());
+    if (const auto block = Resource(kMainProgramResource))
+        DecodeAndAppend(*block, kMainProgramCapacity, file.Get(), odcisk);
     if (!CloseTarget(file)) throw EInOutError("cannot close " + path);
 }
 
-bool AppendDecodedResource(const char* resourceName, HANDLE file)
+bool AppendDecodedResource(const char* resourceName, HANDLE file, TOdcisk* odcisk)
 {
     const auto block = Resource(resourceName);
     if (!block) throw EResourceMissing();
-    return DecodeAndAppend(*block, kResourceCapacity, file);
+    return DecodeAndAppend(*block, kResourceCapacity, file, odcisk);
 }
 
-bool WriteResourceFile(const ResourceFileEntry& entry, const std::string& path)
+bool WriteResourceFile(const ResourceFileEntry& entry, const std::string& path, TOdcisk* odcisk)
 {
     if (entry.Kind != 0) return false;
     UniqueHandle file = NowyPlik(path);
     if (!file) return false;
     try {
         for (const char* name : {entry.FirstResource, entry.SecondResource})
-            if (name && *name) AppendDecodedResource(name, file.Get());
+            if (name && *name) AppendDecodedResource(name, file.Get(), odcisk);
     } catch (const EResourceMissing&) {
         return false;
     }

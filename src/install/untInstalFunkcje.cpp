@@ -672,7 +672,7 @@ UniqueHandle NowyPlik(std::string_view sciezka)
 }
 
 void KopiujPlikBlokami(std::string_view zrodlo, std::string_view cel, std::span<std::uint8_t> bufor,
-                       const std::function<void(std::uint32_t)>& poBloku)
+                       const std::function<void(std::uint32_t)>& poBloku, TOdcisk* odcisk)
 {
     const UniqueHandle wejscie(CreateFileW(Widen(zrodlo).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                            OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
@@ -688,6 +688,7 @@ void KopiujPlikBlokami(std::string_view zrodlo, std::string_view cel, std::span<
         DWORD zapisano = 0;
         if (!WriteFile(wyjscie.Get(), bufor.data(), przeczytano, &zapisano, nullptr) || zapisano != przeczytano)
             throw EInOutError("cannot write " + std::string(cel));
+        if (odcisk) odcisk->Dodaj(bufor.data(), przeczytano);
         poBloku(przeczytano);
     }
 }
@@ -798,35 +799,8 @@ bool WersjaPlikuCoNajmniej(std::string_view sciezka, int major, int minor)
     return instMajor > major || (instMajor == major && instMinor >= minor);
 }
 
-std::string OdlozNaBok(std::string_view plik)
-{
-    const std::wstring sciezka = Widen(plik);
-    const DWORD a = GetFileAttributesW(sciezka.c_str());
-    if (a == INVALID_FILE_ATTRIBUTES || (a & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))) return {};
-    for (int n = 1; n < 100; ++n) {
-        const std::string kopia = std::string(plik) + ".werb-old" + (n > 1 ? std::to_string(n) : "");
-        // A rename within the folder: nothing is copied, and it works on a program that is running.
-        if (MoveFileExW(sciezka.c_str(), Widen(kopia).c_str(), 0)) return kopia;
-        if (GetLastError() != ERROR_ALREADY_EXISTS && GetLastError() != ERROR_FILE_EXISTS) return {};
-    }
-    return {};
-}
-
-void PrzywrocOdlozony(std::string_view plik, std::string_view kopia)
-{
-    const std::wstring sciezka = Widen(plik);
-    DeleteFileW(sciezka.c_str());
-    MoveFileExW(Widen(kopia).c_str(), sciezka.c_str(), MOVEFILE_REPLACE_EXISTING);
-}
-
-void UsunOdlozony(std::string_view kopia)
-{
-    const std::wstring sciezka = Widen(kopia);
-    if (!DeleteFileW(sciezka.c_str())) MoveFileExW(sciezka.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-}
-
 bool InstalujPlikSystemowy(std::string_view nazwa, std::string_view zrodlo, int major, int minor,
-                           std::vector<TZmianaPliku>* zmiany)
+                           const TZmianaSystemowa& zmien)
 {
     // The product is 32-bit: its shared files belong in the 32-bit system folder.
     std::wstring katalog = ProductSystemFolder();
@@ -841,20 +815,14 @@ bool InstalujPlikSystemowy(std::string_view nazwa, std::string_view zrodlo, int 
     const std::wstring zrodlowy = Widen(std::string(zrodlo) + std::string(nazwa));
     // Without a source there is nothing to install: the installed file stays where it is.
     if (GetFileAttributesW(zrodlowy.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
-    const std::string plik = Narrow(systemowy);
-    const bool istnial = GetFileAttributesW(systemowy.c_str()) != INVALID_FILE_ATTRIBUTES;
-    // A copy from a real CD is read-only: kept aside or put in place so, it could be neither restored by a
-    // roll-back nor deleted at the end.
-    if (istnial) BezTylkoDoOdczytu(systemowy);
-    const std::string kopia = zmiany && istnial ? OdlozNaBok(plik) : std::string();
-    if (!CopyFileW(zrodlowy.c_str(), systemowy.c_str(), FALSE)) {
-        if (!kopia.empty()) PrzywrocOdlozony(plik, kopia);
-        return false;
-    }
-    BezTylkoDoOdczytu(systemowy);
-    // A file replaced in place (no backup could be made) cannot be undone: it is not reported.
-    if (zmiany && (!istnial || !kopia.empty())) zmiany->push_back({plik, kopia});
-    return true;
+    const auto kopiuj = [&] {
+        // A read-only file in the way (a copy from a real CD) is still replaced; the new one is left writable.
+        BezTylkoDoOdczytu(systemowy);
+        if (!CopyFileW(zrodlowy.c_str(), systemowy.c_str(), FALSE)) return false;
+        BezTylkoDoOdczytu(systemowy);
+        return true;
+    };
+    return zmien ? zmien(Narrow(systemowy), kopiuj) : kopiuj();
 }
 
 // ---- end of file copy and system files ----

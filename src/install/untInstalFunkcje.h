@@ -15,6 +15,7 @@
 
 #include "install/WinHandle.h"
 #include "texts/untInstalTeksty.h"
+#include "uninstall/Sha256.h"
 
 // Start-up values, fixed by the program entry before the first form exists.
 extern std::int32_t NumerProduktu;   // row of every per-product table; 1
@@ -91,26 +92,11 @@ UniqueHandle NowyPlik(std::string_view sciezka);
 inline constexpr std::size_t kRozmiarBuforaKopii = 32768;
 
 // Copies zrodlo into cel, a new normal file (an existing one is truncated), one read and one write of bufor
-// per block, calling poBloku with the size of each block written. Raises EInOutError naming the file when
-// either cannot be opened, read or written; a partly written target stays.
+// per block, calling poBloku with the size of each block written; odcisk, when given, takes the bytes as they
+// are written. Raises EInOutError naming the file when either cannot be opened, read or written; a partly
+// written target stays.
 void KopiujPlikBlokami(std::string_view zrodlo, std::string_view cel, std::span<std::uint8_t> bufor,
-                       const std::function<void(std::uint32_t)>& poBloku);
-
-// A file the installation is about to replace is moved aside first, so that a roll-back can put it back:
-// a second installation over a first must not lose the first when it is cancelled.
-// Returns the backup's path, or "" when there is nothing to keep (no file, or a read-only one, which the
-// write that follows refuses).
-std::string OdlozNaBok(std::string_view plik);
-// Roll-back: the new file goes, the backup takes its place again.
-void PrzywrocOdlozony(std::string_view plik, std::string_view kopia);
-// The installation ended: the backup goes (at the next restart when it is in use, as a system file may be).
-void UsunOdlozony(std::string_view kopia);
-
-// A change of a file outside the target folder: the file, and its backup ("" when the file is new).
-struct TZmianaPliku {
-    std::string Plik;
-    std::string Kopia;
-};
+                       const std::function<void(std::uint32_t)>& poBloku, TOdcisk* odcisk = nullptr);
 
 // A shared file of the system folder that the installation updates when the installed one is older.
 struct TPlikSystemowy {
@@ -126,9 +112,12 @@ bool WersjaPlikuCoNajmniej(std::string_view sciezka, int major, int minor);
 
 // Copies zrodlo (with trailing backslash) + nazwa into the system folder unless the file there is new enough
 // or protected by the system. True when the system folder then holds a usable copy (or there is none).
-// A file it replaces is moved aside and, like a file it creates, reported through zmiana when given.
+// zmien, when given, makes the change: it is called with the system file's path and the copy, which it runs
+// once it has recorded what undoing the change needs (the installation's journal); it returns whether the
+// file was put in place.
+using TZmianaSystemowa = std::function<bool(const std::string& plik, const std::function<bool()>& kopiuj)>;
 bool InstalujPlikSystemowy(std::string_view nazwa, std::string_view zrodlo, int major, int minor,
-                           std::vector<TZmianaPliku>* zmiany = nullptr);
+                           const TZmianaSystemowa& zmien = {});
 
 // Drive number of a path: 0 for an empty path, else its first character in upper case minus 64 (D: gives 4).
 int NumerDysku(std::string_view sciezka);

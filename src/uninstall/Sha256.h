@@ -26,3 +26,14 @@ private:
 
 // The digest of one piece of text, 64 lower-case hex digits.
 std::string Sha256Hex(std::string_view bytes);
+
+// The size and digest of what is being written, computed while it is written.
+struct TOdcisk {
+    std::uint64_t Rozmiar = 0;
+    TSha256 Skrot;
+    void Dodaj(const void* dane, std::size_t rozmiar)
+    {
+        Skrot.Update(dane, rozmiar);
+        Rozmiar += rozmiar;
+    }
+};

@@ -14,6 +14,7 @@
 #include "install/IoError.h"
 #include "install/ProductView.h"
 #include "install/Produkt.h"
+#include "install/TekstyInstalacji.h"
 #include "install/WinHandle.h"
 #include "install/untInstalFunkcje.h"
 #include "texts/Format.h"
@@ -183,8 +184,6 @@ void TfrmMain::FormCreate()
     FSukces = FInstalacjaTrwa = FPrzerwij = FPrzerwano = false;
     FUtworzoneKatalogi.clear();
     FSkopiowanePliki.clear();
-    FKopieZapasowe.clear();
-    FZmianySystemowe.clear();
     UstawFlageInstalacji(NumerProduktu, true);
 }
 
@@ -209,12 +208,16 @@ void TfrmMain::FormShow()
 
     const TJezyk systemu = JezykSystemu();
     UstawJezyk(systemu == JezykProduktu ? systemu : jzPolski);
+    // Before anything else is asked: what an interrupted run left must not stay for want of a CD.
+    CofnijPrzerwaneInstalacje();
 
     ZmienStrone(0);
 }
 
 void TfrmMain::FormDestroy()
 {
+    // A journal opened by the options check whose installation never ran: the program ends without it.
+    if (FInstalacja.Trwa()) FInstalacja.Wycofaj();
     if (CzyscFlageInstalacji) UstawFlageInstalacji(NumerProduktu, false);
     FUtworzoneKatalogi.clear();
     FSkopiowanePliki.clear();
@@ -438,9 +441,19 @@ bool TfrmMain::SprawdzOpcje()
     SkrotyDlaWszystkich = chbSkrotyAllUsers.Checked();
     FKatalogDocelowy = lblKatalog.Caption();
 
+    // The run's journal first: the folder this check may create is already a change of the run.
+    if (!ZajmijInstalacje()) {
+        Zapytaj(*this, Format(TekstInstalacji(FJezyk, tiInnaInstalacja), {Tytul()}), rpOK);
+        return false;
+    }
+    if (!FInstalacja.Rozpocznij(FKatalogDocelowy, FJezyk)) {
+        Zapytaj(*this, Format(TekstInstalacji(FJezyk, tiBrakDziennika), {Narrow(KatalogDziennikow())}), rpOK);
+        return false;
+    }
     const bool istnial = KatalogIstnieje(FKatalogDocelowy);
     // One folder only: a missing parent makes the user choose another folder.
-    if (!istnial && !CreateDirectoryW(Widen(FKatalogDocelowy).c_str(), nullptr)) {
+    if (!istnial && !FInstalacja.UtworzKatalog(FKatalogDocelowy)) {
+        FInstalacja.Porzuc();
         Zapytaj(*this, Format(PobierzTekst(FJezyk, txtCannotCreateDir), {FKatalogDocelowy}), rpOK);
         return false;
     }
@@ -448,8 +461,8 @@ bool TfrmMain::SprawdzOpcje()
     bool wynik = true;
     if (!SprawdzWolneMiejsce())
         wynik = Zapytaj(*this, Format(PobierzTekst(FJezyk, txtAskLowSpace), {FKatalogDocelowy}), rpTakNie) == mrYes;
-    // Recorded only when the installation goes on, so that its roll-back removes the folder it made.
-    if (wynik && !istnial) FUtworzoneKatalogi.push_back(FKatalogDocelowy);
+    // Answered No: the folder stays as made and unrecorded; the next Next starts a journal afresh.
+    if (!wynik) FInstalacja.Porzuc();
     return wynik;
 }
 
@@ -482,6 +495,9 @@ void TfrmMain::Instaluj()
     FPrzerwano = false;
     bool blad = false;
     try {
+        // Started by the options check; a run entered otherwise starts its own.
+        if (!FInstalacja.Trwa() && !FInstalacja.Rozpocznij(FKatalogDocelowy, FJezyk))
+            throw EInOutError("cannot write the installation journal");
         UstawKatalogZrodlowy();
         KopiujPliki();
         btnZamknij.SetEnabled(false);
@@ -495,36 +511,12 @@ void TfrmMain::Instaluj()
         blad = true;
     }
     btnZamknij.SetEnabled(false);
-    ZakonczZmiany();
+    // A failure is undone as a cancel is: nothing of a run that did not succeed stays.
+    if (FInstalacja.Trwa()) Wycofaj(std::string(TekstInstalacji(FJezyk, tiBladWycofywanie)));
     GaugePostep.SetProgress(GaugePostep.MaxValue());
     FInstalacjaTrwa = false;
     FSukces = !FPrzerwano && !blad;
     ZmienStrone(+1);
-}
-
-void TfrmMain::ZapiszZachowujac(const std::string& cel, const std::function<void()>& zapisz, bool celMozeIstniec)
-{
-    // A look-up of a name that is not there scans the folder under Wine: skipped where nothing can be.
-    const std::string kopia = celMozeIstniec ? OdlozNaBok(cel) : std::string();
-    try {
-        zapisz();
-    } catch (...) {
-        // The file that failed is not recorded: what it replaced comes back instead of a partial copy.
-        if (!kopia.empty()) PrzywrocOdlozony(cel, kopia);
-        throw;
-    }
-    if (!kopia.empty()) FKopieZapasowe[cel] = kopia;
-    FSkopiowanePliki.push_back(cel);
-}
-
-void TfrmMain::ZakonczZmiany()
-{
-    // Kept until now only for a roll-back; after one nothing is left here.
-    for (const auto& [plik, kopia] : FKopieZapasowe) UsunOdlozony(kopia);
-    for (const TZmianaPliku& z : FZmianySystemowe)
-        if (!z.Kopia.empty()) UsunOdlozony(z.Kopia);
-    FKopieZapasowe.clear();
-    FZmianySystemowe.clear();
 }
 
 bool TfrmMain::Przerwac()
@@ -557,7 +549,10 @@ void TfrmMain::KopiujPliki()
 
     for (const TPlikSystemowy& plik : kPlikiSystemowe) {
         // A shared file that cannot be updated does not fail the installation.
-        InstalujPlikSystemowy(plik.Nazwa, FKatalogZrodlowy, plik.Major, plik.Minor, &FZmianySystemowe);
+        InstalujPlikSystemowy(plik.Nazwa, FKatalogZrodlowy, plik.Major, plik.Minor,
+                              [this](const std::string& systemowy, const std::function<bool()>& kopiuj) {
+                                  return FInstalacja.ZapiszPlikSystemowy(systemowy, kopiuj);
+                              });
         Application.ProcessMessages();
         if (Przerwac()) return;
     }
@@ -576,46 +571,26 @@ bool TfrmMain::SprawdzPrzerwanie()
     }
 
     btnZamknij.SetEnabled(false);
-    lblPlikZ.SetCaption("");
-    lblPlikDo.SetCaption("");
-    lblInstalacjaOpis.SetCaption(PobierzTekst(FJezyk, txtCancelledDeleting));
-    GaugePostep.SetMinValue(0);
-    GaugePostep.SetProgress(0);
-    GaugePostep.SetMaxValue(
-        static_cast<int>(FUtworzoneKatalogi.size() + FSkopiowanePliki.size() + FZmianySystemowe.size()));
-    Application.ProcessMessages();
-    // Newest first: each file and folder goes in the reverse order of its recording, inner folders first;
-    // a file that replaced another gives its place back. A failure leaves that one item behind; a folder that
-    // still holds anything stays.
-    while (!FZmianySystemowe.empty()) {
-        const TZmianaPliku& z = FZmianySystemowe.back();
-        if (z.Kopia.empty()) DeleteFileW(Widen(z.Plik).c_str());
-        else PrzywrocOdlozony(z.Plik, z.Kopia);
-        FZmianySystemowe.pop_back();
-        GaugePostep.SetProgress(GaugePostep.Progress() + 1);
-        Application.ProcessMessages();
-    }
-    while (!FSkopiowanePliki.empty()) {
-        const std::string& plik = FSkopiowanePliki.back();
-        const auto kopia = FKopieZapasowe.find(plik);
-        if (kopia == FKopieZapasowe.end()) {
-            DeleteFileW(Widen(plik).c_str());
-        } else {
-            PrzywrocOdlozony(plik, kopia->second);
-            FKopieZapasowe.erase(kopia);
-        }
-        FSkopiowanePliki.pop_back();
-        GaugePostep.SetProgress(GaugePostep.Progress() + 1);
-        Application.ProcessMessages();
-    }
-    while (!FUtworzoneKatalogi.empty()) {
-        RemoveDirectoryW(Widen(FUtworzoneKatalogi.back()).c_str());
-        FUtworzoneKatalogi.pop_back();
-        GaugePostep.SetProgress(GaugePostep.Progress() + 1);
-        Application.ProcessMessages();
-    }
+    Wycofaj(PobierzTekst(FJezyk, txtCancelledDeleting));
     FPrzerwano = true;
     return true;
+}
+
+void TfrmMain::Wycofaj(const std::string& opis)
+{
+    lblPlikZ.SetCaption("");
+    lblPlikDo.SetCaption("");
+    lblInstalacjaOpis.SetCaption(opis);
+    GaugePostep.SetMinValue(0);
+    GaugePostep.SetProgress(0);
+    GaugePostep.SetMaxValue(FInstalacja.DoCofniecia());
+    Application.ProcessMessages();
+    // Newest first: each change goes in the reverse order of its journal entry, inner folders before outer;
+    // a replaced file, system file or registry value gets its old self back. A failure leaves that one item.
+    FInstalacja.Wycofaj([this] {
+        GaugePostep.SetProgress(GaugePostep.Progress() + 1);
+        Application.ProcessMessages();
+    });
 }
 
 namespace {
@@ -666,15 +641,18 @@ void TfrmMain::KopiujKatalog(const std::string& zrodlo, const std::string& cel, 
         const std::string docelowy = cel + "\\" + nazwa;
         if (wpis.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             // A folder that was there before is used but not recorded: a roll-back must not remove it.
-            const bool utworzony = CreateDirectoryW(Widen(docelowy).c_str(), nullptr) != FALSE;
-            if (utworzony) FUtworzoneKatalogi.push_back(docelowy);
+            const bool utworzony = FInstalacja.UtworzKatalog(docelowy);
             // Neither made nor there (a file of that name, no rights): its files would be missing from a run
             // that says it succeeded.
-            if (!KatalogIstnieje(docelowy)) throw EInOutError("cannot create " + docelowy);
+            if (!utworzony && !KatalogIstnieje(docelowy)) throw EInOutError("cannot create " + docelowy);
             const TPoziomNizej nizej(FGlebokoscKopii, FCelKopiiNowy, utworzony);
             KopiujKatalog(zrodlowy, docelowy, wykluczenia);
         } else {
-            ZapiszZachowujac(docelowy, [&] { KopiujPlik(zrodlowy, docelowy); }, !FCelKopiiNowy);
+            // In a folder this run made, the name is free: no look-up (a folder scan under Wine) for a file to keep.
+            FInstalacja.ZapiszPlik(docelowy, !FCelKopiiNowy, [&](TOdcisk& odcisk) {
+                KopiujPlik(zrodlowy, docelowy, &odcisk);
+                return true;
+            });
         }
         GaugePostep.SetProgress(Gauge32(FSkopiowanoBajtow));
         Application.ProcessMessages();
@@ -684,7 +662,7 @@ void TfrmMain::KopiujKatalog(const std::string& zrodlo, const std::string& cel, 
     if (GetLastError() != ERROR_NO_MORE_FILES) throw EInOutError("cannot list " + zrodlo);
 }
 
-void TfrmMain::KopiujPlik(const std::string& zrodlo, const std::string& cel)
+void TfrmMain::KopiujPlik(const std::string& zrodlo, const std::string& cel, TOdcisk* odcisk)
 {
     lblPlikZ.SetCaption(Format(PobierzTekst(FJezyk, txtFromPath), {zrodlo}));
     lblPlikDo.SetCaption(Format(PobierzTekst(FJezyk, txtToPath), {cel}));
@@ -693,7 +671,7 @@ void TfrmMain::KopiujPlik(const std::string& zrodlo, const std::string& cel)
     KopiujPlikBlokami(zrodlo, cel, FBuforKopii, [this](std::uint32_t bajty) {
         FSkopiowanoBajtow += bajty;
         GaugePostep.SetProgress(Gauge32(FSkopiowanoBajtow));
-    });
+    }, odcisk);
 }
 
 void TfrmMain::InstalujProgramGlowny()
@@ -702,16 +680,25 @@ void TfrmMain::InstalujProgramGlowny()
     lblPlikZ.SetCaption(Format(PobierzTekst(FJezyk, txtFromPath), {FKatalogZrodlowy}));
     lblPlikDo.SetCaption(Format(PobierzTekst(FJezyk, txtToPath), {cel}));
     Application.ProcessMessages();
-    ZapiszZachowujac(cel, [&] { WriteMainProgramFile(cel); });
+    FInstalacja.ZapiszPlik(cel, true, [&](TOdcisk& odcisk) {
+        WriteMainProgramFile(cel, &odcisk);
+        return true;
+    });
     Application.ProcessMessages();
     if (!FPrzerwano) SprawdzPrzerwanie();
 }
 
 void TfrmMain::InstalujPlikiZZasobow()
 {
-    // Silent by design: a file that cannot be written stays as far as it got, the next one follows.
-    for (const ResourceFileEntry& plik : kResourceFiles)
-        WriteResourceFile(plik, FKatalogDocelowy + "\\" + plik.TargetName);
+    // Silent by design: a file that cannot be written is undone at once, the next one follows.
+    for (const ResourceFileEntry& plik : kResourceFiles) {
+        const std::string cel = FKatalogDocelowy + "\\" + plik.TargetName;
+        try {
+            FInstalacja.ZapiszPlik(cel, true, [&](TOdcisk& odcisk) { return WriteResourceFile(plik, cel, &odcisk); });
+        } catch (const EInOutError&) {
+            // Could not be kept aside: left as it was.
+        }
+    }
 }
 
 // ---- Licence page; shortcuts and registry, the last steps of a successful installation ----
@@ -827,16 +814,15 @@ void TfrmMain::UtworzSkroty()
     // Without a target folder the program files would be looked for in the current drive's root.
     if (FKatalogDocelowy.empty()) return;
 
-    // The first step that records for the uninstaller: a record left by an earlier run of this form goes.
-    FRekordDeinstalacji = {};
+    FGrupa.clear();
     const auto utworzWKatalogu = [this](const std::string& katalog, std::uint8_t miejsce) {
         for (const TSkrot& skrot : TabelaSkrotow) {
             if (!(skrot.Flagi & miejsce) || !SkrotPasuje(skrot, NumerProduktu, FJezyk)) continue;
             const std::string cel = FKatalogDocelowy + "\\" + skrot.Plik;
             const std::string plikSkrotu = katalog + "\\" + skrot.Nazwa + ".lnk";
             // A program left out of the installation gets no link; a link that fails is skipped.
-            if (PlikIstnieje(cel) && UtworzSkrot(cel, plikSkrotu, skrot.Nazwa))
-                FRekordDeinstalacji.Skroty.push_back({plikSkrotu});
+            if (PlikIstnieje(cel))
+                FInstalacja.ZapiszSkrot(plikSkrotu, [&] { return UtworzSkrot(cel, plikSkrotu, skrot.Nazwa); });
         }
     };
 
@@ -846,11 +832,10 @@ void TfrmMain::UtworzSkroty()
         // A product without a group name in this language has no group, rather than links loose in Programs.
         if (!programy.empty() && !nazwa.empty()) {
             const std::string grupa = programy + "\\" + nazwa;
-            // Fails when the group exists already, from an earlier installation: its links are overwritten.
-            CreateDirectoryW(Widen(grupa).c_str(), nullptr);
-            if (KatalogIstnieje(grupa)) {
+            // It may exist already, from an earlier installation: its links are overwritten.
+            if (FInstalacja.UtworzGrupe(grupa)) {
                 // The product's own group, made now or by an earlier installation: it goes once it is empty.
-                FRekordDeinstalacji.Grupy.push_back(grupa);
+                FGrupa = grupa;
                 utworzWKatalogu(grupa, kSkrotGrupa);
             }
         }
@@ -887,54 +872,42 @@ void TfrmMain::ZapiszRejestr()
     };
     const std::string kluczDeinstalacji = KluczDeinstalacji(*opis);
 
-    // For the uninstaller, each key as it is opened and each value once written. The product's keys and
-    // their parents below SOFTWARE (the vendor's) belong to the family and go once empty; of the uninstall
-    // entry's parents (the system's list of programs) only those this run creates.
-    TRegistry rejestr;
-    TKorzen korzenRekordu = TKorzen::HKCU;
-    const auto otworz = [&](const std::string& klucz, bool rodziny) {
-        const std::vector<std::string> nowe = BrakujaceKlucze(korzenRekordu, klucz);
-        if (!rejestr.OpenKey(klucz, true)) return false;
-        for (auto od = klucz.find('\\', klucz.find('\\') + 1); rodziny && od != std::string::npos;
-             od = klucz.find('\\', od + 1))
-            FRekordDeinstalacji.DodajKlucz(korzenRekordu, klucz.substr(0, od));
-        for (const std::string& k : nowe) FRekordDeinstalacji.DodajKlucz(korzenRekordu, k);
-        FRekordDeinstalacji.DodajKlucz(korzenRekordu, klucz);
-        return true;
+    // Each value through the journal, with what it held before; a value that cannot be written raises.
+    const auto zapiszKlucz = [this](TKorzen korzen, const std::string& klucz,
+                                    const std::function<void(const std::function<void(const char*, DWORD, const void*,
+                                                                                      DWORD)>&)>& wartosci) {
+        UniqueRegKey otwarty;
+        if (!FInstalacja.OtworzKlucz(korzen, klucz, otwarty)) return;
+        wartosci([&](const char* nazwa, DWORD typ, const void* dane, DWORD rozmiar) {
+            if (!FInstalacja.ZapiszWartosc(korzen, klucz, otwarty.Get(), nazwa, typ, dane, rozmiar))
+                throw ERegistryError("cannot write \"" + std::string(nazwa) + "\"");
+        });
     };
-    const auto zapisz = [&](const std::string& klucz, const char* nazwa, const std::string& wartosc) {
-        rejestr.WriteString(nazwa, wartosc);
-        FRekordDeinstalacji.DodajWartosc(korzenRekordu, klucz, nazwa);
+    const auto teksty = [](const auto& lista) {
+        return [&lista](const auto& zapisz) {
+            for (const auto& [nazwa, wartosc] : lista) {
+                const std::wstring tekst = Widen(wartosc);
+                zapisz(nazwa, REG_SZ, tekst.c_str(), static_cast<DWORD>((tekst.size() + 1) * sizeof(wchar_t)));
+            }
+        };
     };
 
-    for (HKEY korzen : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-        korzenRekordu = korzen == HKEY_LOCAL_MACHINE ? TKorzen::HKLM : TKorzen::HKCU;
+    for (TKorzen korzen : {TKorzen::HKCU, TKorzen::HKLM}) {
         try {
-            rejestr.SetRootKey(korzen);
-            rejestr.SetAccess(KEY_ALL_ACCESS);
-            if (otworz(opis->KluczUstawien, true)) {
-                for (const auto& [nazwa, wartosc] : ustawienia) zapisz(opis->KluczUstawien, nazwa, wartosc);
-                rejestr.CloseKey();
-            }
-            if ((korzen == HKEY_LOCAL_MACHINE) == SkrotyDlaWszystkich && otworz(kluczDeinstalacji, false)) {
-                for (const auto& [nazwa, wartosc] : deinstalacja) zapisz(kluczDeinstalacji, nazwa, wartosc);
-                rejestr.CloseKey();
-            }
+            zapiszKlucz(korzen, opis->KluczUstawien, teksty(ustawienia));
+            if ((korzen == TKorzen::HKLM) == SkrotyDlaWszystkich)
+                zapiszKlucz(korzen, kluczDeinstalacji, teksty(deinstalacja));
         } catch (const ERegistryError&) {
             // Typically no rights under HKEY_LOCAL_MACHINE: this root keeps what it got, the next one still runs.
         }
     }
 
     // Unguarded: the programs cannot start without their language, so a failure here fails the installation.
-    rejestr.SetRootKey(HKEY_CURRENT_USER);
-    korzenRekordu = TKorzen::HKCU;
-    for (const char* program : opis->ProgramyUstawien) {
-        const std::string klucz = std::string(opis->KluczProgramow) + "\\" + program;
-        if (!otworz(klucz, true)) continue;
-        rejestr.WriteInteger("JezykInterfejsu", FJezyk);
-        FRekordDeinstalacji.DodajWartosc(TKorzen::HKCU, klucz, "JezykInterfejsu");
-        rejestr.CloseKey();
-    }
+    const DWORD jezyk = FJezyk;
+    for (const char* program : opis->ProgramyUstawien)
+        zapiszKlucz(TKorzen::HKCU, std::string(opis->KluczProgramow) + "\\" + program, [&](const auto& zapisz) {
+            zapisz("JezykInterfejsu", REG_DWORD, &jezyk, sizeof jezyk);
+        });
     Application.ProcessMessages();
 }
 
@@ -942,30 +915,37 @@ void TfrmMain::ZapiszRekordDeinstalacji()
 {
     const TOpisProduktu* opis = OpisProduktu(NumerProduktu);
     // Without a target folder there is nowhere to put the record, nor anything to name in it.
-    if (!opis || FKatalogDocelowy.empty()) return;
-    TRekordDeinstalacji& rekord = FRekordDeinstalacji;
+    if (!opis || FKatalogDocelowy.empty()) throw EInOutError("no folder for the uninstall record");
+    TRekordDeinstalacji rekord = FInstalacja.Rekord();
     rekord.Katalog = FKatalogDocelowy;
     rekord.Jezyk = FJezyk;
-
-    rekord.Pliki.clear();
-    const auto dodajPlik = [&rekord](const std::string& sciezka) {
-        for (const TPlikRekordu& p : rekord.Pliki)
-            if (TenSamTekst(p.Sciezka, sciezka)) return;
-        rekord.Pliki.push_back({sciezka});
-    };
-    for (const std::string& plik : FSkopiowanePliki) dodajPlik(plik);
-    // The file table's step records nothing and skips silently: a file there is its own only when it holds
-    // what the step writes (a read-only file of an earlier installation, say, it left alone).
-    for (const ResourceFileEntry& e : kResourceFiles) {
-        const std::string sciezka = FKatalogDocelowy + "\\" + e.TargetName;
-        const std::optional<std::string> zapisane = ResourceFileBytes(e);
-        if (zapisane && CzytajPlik(sciezka) == zapisane) dodajPlik(sciezka);
-    }
-    rekord.Katalogi = FUtworzoneKatalogi;
+    if (!FGrupa.empty() && std::none_of(rekord.Grupy.begin(), rekord.Grupy.end(),
+                                        [this](const std::string& g) { return TenSamTekst(g, FGrupa); }))
+        rekord.Grupy.push_back(FGrupa);
     // The installation flag of the create handler is this installer's too.
     rekord.DodajWartosc(TKorzen::HKCU, opis->KluczUstawien, "InstallationInProgress");
+    // A run that cannot be uninstalled is not a success: it is undone like any other failure.
+    if (!FInstalacja.Zakoncz(rekord, FKatalogDocelowy + "\\" + kPlikRekordu))
+        throw EInOutError("cannot write the uninstall record");
+}
 
-    // Silent, as the other last steps: without a record the uninstaller says so and removes nothing.
-    ZapiszPlikRekordu(FKatalogDocelowy + "\\" + kPlikRekordu, rekord);
+void TfrmMain::CofnijPrzerwaneInstalacje()
+{
+    const std::vector<TPrzerwanaInstalacja> przerwane = PrzerwaneInstalacje();
+    if (przerwane.empty()) return;
+    Zapytaj(*this, Format(TekstInstalacji(FJezyk, tiPrzerwana), {Tytul()}), rpOK);
+    std::vector<std::string> niecofniete;
+    for (const TPrzerwanaInstalacja& p : przerwane) {
+        TWynikWycofania wynik = WycofajPrzerwana(p, [] { Application.ProcessMessages(); });
+        niecofniete.insert(niecofniete.end(), wynik.Niecofniete.begin(), wynik.Niecofniete.end());
+    }
+    ZwolnijInstalacje();
+    if (niecofniete.empty()) return;
+    // A list that fits the screen: the first ones, then how many more.
+    constexpr std::size_t kPokazane = 12;
+    std::string lista;
+    for (std::size_t i = 0; i < niecofniete.size() && i < kPokazane; ++i) lista += niecofniete[i] + "\r\n";
+    if (niecofniete.size() > kPokazane) lista += "(+" + std::to_string(niecofniete.size() - kPokazane) + ")";
+    Zapytaj(*this, Format(TekstInstalacji(FJezyk, tiNieCofnieto), {lista}), rpOK);
 }
 // ---- end of shortcuts and registry ----

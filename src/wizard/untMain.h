@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "install/Instalacja.h"
 #include "install/untInstalFunkcje.h"
 #include "texts/untInstalTeksty.h"
 #include "ui/ComCtrls.h"
@@ -42,13 +43,16 @@ public:
     void KopiujPliki();
     bool SprawdzPrzerwanie();
     void KopiujKatalog(const std::string& zrodlo, const std::string& cel, const std::string& wykluczenia);
-    void KopiujPlik(const std::string& zrodlo, const std::string& cel);
+    void KopiujPlik(const std::string& zrodlo, const std::string& cel, TOdcisk* odcisk = nullptr);
     void InstalujProgramGlowny();
     void InstalujPlikiZZasobow();
     void UtworzSkroty();
     void ZapiszRejestr();
-    // The record of what a successful run put on the system, for the uninstaller, beside the installed files.
+    // The record of what a successful run put on the system, for the uninstaller, beside the installed files;
+    // made from the journal, which it closes. Raises EInOutError when it cannot be written.
     void ZapiszRekordDeinstalacji();
+    // The journals of earlier runs that did not end: the user is told, and they are undone.
+    void CofnijPrzerwaneInstalacje();
 
     void FormCreate();
     void FormShow();
@@ -132,26 +136,22 @@ public:
     bool FPrzerwij = false;
     bool FPrzerwano = false;
     std::int64_t FSkopiowanoBajtow = 0;
-    std::vector<std::string> FUtworzoneKatalogi;
-    std::vector<std::string> FSkopiowanePliki;
-    // What the shortcuts and the registry steps made, as they make it; the files and folders join at the end.
-    TRekordDeinstalacji FRekordDeinstalacji;
-    // Files of the target folder that the installation replaced: file -> its backup, until the run ends.
-    std::map<std::string, std::string> FKopieZapasowe;
-    // System files the installation created or replaced, in order.
-    std::vector<TZmianaPliku> FZmianySystemowe;
+    // Every change of the run, journalled before it is made; the roll-back and the record come from it.
+    TInstalacja FInstalacja;
+    // Its views: the folders created and the files written into the target folder, in order.
+    std::vector<std::string>& FUtworzoneKatalogi = FInstalacja.UtworzoneKatalogi;
+    std::vector<std::string>& FSkopiowanePliki = FInstalacja.SkopiowanePliki;
 
 private:
     TPanel* Strona(int numer);
     bool Przerwac();
-    // Writes a file of the target folder through zapisz, keeping what it replaces until the run ends;
-    // celMozeIstniec false: the folder was made empty by this run, there is nothing to keep.
-    void ZapiszZachowujac(const std::string& cel, const std::function<void()>& zapisz, bool celMozeIstniec = true);
-    void ZakonczZmiany();
+    // Undoes the run through its journal, the page showing opis and the gauge counting the items.
+    void Wycofaj(const std::string& opis);
 
     int FGlebokoscKopii = 0;               // folders below the copy's top one, while it runs
     bool FCelKopiiNowy = false;            // the folder the copy writes into was made by this run
     std::vector<std::uint8_t> FBuforKopii; // the copy's one block buffer, allocated with the first file
+    std::string FGrupa;                    // the product's Start-menu group, made now or before
 };
 
 extern TfrmMain* frmMain;

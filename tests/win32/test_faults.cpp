@@ -86,6 +86,7 @@ protected:
             }
         };
         Application.OnNextModalShown(*hook);
+        if (!FNoted) NoteTargetBefore();
         frmMain->FKatalogDocelowy = Narrow(FTarget);
         if (frmMain->SprawdzWolneMiejsce()) PostMessageW(frmMain->btnZamknij.Handle(), BM_CLICK, 0, 0);
         TModalWatchdog watchdog(*frmPytanie, 60000);
@@ -109,9 +110,20 @@ protected:
     {
         int files = 0;
         const bool failed = frmMain->FStrona == stKoniec && !frmMain->FSukces && !frmMain->FPrzerwano;
-        // Recorded files stay after a failure and after a success; a roll-back removes them all.
+        // Recorded files stay after a success; a roll-back, after a failure or a cancel, removes them all.
         for (const std::string& f : frmMain->FSkopiowanePliki)
             if (!Exists(Widen(f))) ++files;
+        // A run that did not succeed leaves the target folder as it found it, to the byte.
+        if (!frmMain->FSukces && FNoted) {
+            std::map<std::wstring, std::string> now;
+            const bool there = Exists(FTarget);
+            if (there) Contents(FTarget, L"", now);
+            if (there != FTargetExisted) ++files;
+            for (const auto& [name, bytes] : now)
+                if (!FTargetBefore.count(name) || FTargetBefore.at(name) != bytes) ++files;
+            for (const auto& [name, bytes] : FTargetBefore)
+                if (!now.count(name)) ++files;
+        }
         // After a failure or a refusal, no program of the file table and no backup may be in the target.
         if (failed || frmMain->FStrona == stOpcje)
             for (const wchar_t* p : {L"Werbilo.exe", L"SlZewFr.exe", L"SlZewPl.exe"})
@@ -193,8 +205,18 @@ protected:
         }
     }
 
+    void NoteTargetBefore()
+    {
+        FTargetBefore.clear();
+        FTargetExisted = Exists(FTarget);
+        if (FTargetExisted) Contents(FTarget, L"", FTargetBefore);
+        FNoted = true;
+    }
+
     std::vector<std::pair<std::wstring, std::uint64_t>> FSystemBefore;
     std::string FOtherQuestions;
+    std::map<std::wstring, std::string> FTargetBefore;
+    bool FTargetExisted = false, FNoted = false;
 };
 
 TEST_F(FaultTest, DiskFull)
@@ -227,6 +249,7 @@ TEST_F(FaultTest, ReadOnlyCdCancelledAfterTheSystemFiles)
     ASSERT_FALSE(Exists(SystemFile(L"comctl32.ocx")));
     // The last check point of a full run comes after the system files and the programs.
     AnswerEveryCancelQuestion([](int n) { return n == 11; });
+    NoteTargetBefore();
     InstallPressingClose();
     ASSERT_FALSE(HasFatalFailure());
     EXPECT_EQ(FQuestions, 11);
@@ -263,6 +286,8 @@ TEST_F(FaultTest, TargetFileHeldOpenByAnotherProcess)
     MakeFolder(FTarget);
     MakeFolder(Target(L"Dane"));
     ASSERT_TRUE(WriteBytes(Target(L"Dane\\a.txt"), "in use"));
+    // Before the other process holds it, while its bytes can be read.
+    NoteTargetBefore();
     wchar_t self[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     std::wstring command = L"\"" + std::wstring(self) + L"\" --hold \"" + Target(L"Dane\\a.txt") + L"\"";
