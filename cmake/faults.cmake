@@ -19,3 +19,11 @@ add_test(NAME test_faults_cd_gone
           --gtest_filter=FaultTest.CdDriveGone* --gtest_color=no)
 set_tests_properties(test_faults_cd_gone PROPERTIES RUN_SERIAL TRUE TIMEOUT 300
   ENVIRONMENT "LC_ALL=C;${WERB_FAULTS_ENV}")
+# Killed at every step: a test build of the installer whose journal ends the process after entry WERB_KILL_AT,
+# then the next start. Its own copy of the engine, built with the kill; never in instalator.exe.
+werb_win32_test(test_faults_kill tests/win32/test_kill.cpp src/install/Instalacja.cpp)
+target_compile_definitions(test_faults_kill PRIVATE WERB_TEST_KILL)
+target_link_libraries(test_faults_kill PRIVATE werb_wizard werb_manifest werb_programs)
+add_dependencies(test_faults_kill ver6 ver471)
+set_tests_properties(test_faults_kill PROPERTIES RUN_SERIAL TRUE TIMEOUT 1500
+  ENVIRONMENT "LC_ALL=C;${WERB_FAULTS_ENV}")

@@ -1,0 +1,339 @@
+// Killed at every step: this program is a test build of the installer whose journal ends the process (no
+// clean-up, as a crash or Task Manager would) right after entry WERB_KILL_AT reaches the disk. For every k of a
+// whole run over a small CD that replaces a target file, an older system file and an earlier registry value,
+// a child installs through the wizard and dies at k; the next start recovers; the prefix (files under drive C:
+// with their bytes, attributes and times, HKCU and HKLM in both views) must equal the one before the run.
+#include "test_engine_support.h"
+#include "test_faults_table.h"
+#include "test_process_support.h"
+
+#include <shellapi.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+
+#include "install/Instalacja.h"
+#include "install/TekstyInstalacji.h"
+#include "texts/Format.h"
+#include "uninstall/Sha256.h"
+
+namespace {
+
+constexpr wchar_t kFlagKey[] = L"SOFTWARE\\Zorvane\\Werbtron";
+
+std::wstring KillTarget()
+{
+    return TempFolder() + L"werb-kill-target";
+}
+
+// ---- the child: one start of the installer, as the test build runs it ----
+
+void StartForms()
+{
+    WybierzCzcionke();
+    Application.Initialize();
+    NumerProduktu = 1;
+    JezykProduktu = jzFrancuski;
+}
+
+// --install: the wizard through to the End page into KillTarget(); the journal may end the process on the way.
+int ChildInstall()
+{
+    StartForms();
+    TFormularze forms;
+    int questions = 0;
+    Application.OnNextModalShown([](TForm&) { frmCD->btnOK.Click(); });
+    frmMain->Show();
+    Application.ProcessMessages();
+    frmMain->btnDalej.Click();
+    frmMain->rdbUmowaAkceptuje.SetChecked(true);
+    frmMain->btnDalej.Click();
+    frmMain->lblKatalog.SetCaption(Narrow(KillTarget()));
+    // Any question (low space, say) is answered Yes: the run must go on to its kill point.
+    std::function<void(TForm&)> yes = [&](TForm&) {
+        ++questions;
+        Application.OnNextModalShown(yes);
+        frmPytanie->btnTak.Click();
+    };
+    Application.OnNextModalShown(yes);
+    frmMain->btnDalej.Click();
+    Application.OnNextModalShown(nullptr);
+    return frmMain->FStrona == stKoniec && frmMain->FSukces ? 0 : 10 + frmMain->FStrona;
+}
+
+// --recover: the next start; the recovery question answered OK, then the CD dialog cancelled, as a user who
+// only wanted it cleared would. Exit 0 when the question came first, 2 when it did not come at all.
+int ChildRecover()
+{
+    StartForms();
+    TFormularze forms;
+    bool asked = false, cd = false;
+    std::function<void(TForm&)> answer = [&](TForm& f) {
+        if (&f == frmPytanie && !cd) {
+            asked = frmPytanie->lblPytanie.Caption() ==
+                    Format(std::string(TekstInstalacji(frmMain->FJezyk, tiPrzerwana)), {"Werbfranko"});
+            Application.OnNextModalShown(answer);
+            frmPytanie->btnTak.Click();
+        } else if (&f == frmCD) {
+            cd = true;
+            frmCD->btnAnuluj.Click();
+        }
+    };
+    Application.OnNextModalShown(answer);
+    frmMain->Show();
+    Application.ProcessMessages();
+    Application.OnNextModalShown(nullptr);
+    return asked ? 0 : 2;
+}
+
+const int kChild = [] {
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    const std::wstring mode = argv && argc == 2 ? argv[1] : L"";
+    LocalFree(argv);
+    if (mode != L"--install" && mode != L"--recover") return 0;
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    ExitProcess(static_cast<UINT>(mode == L"--install" ? ChildInstall() : ChildRecover()));
+}();
+
+// ---- the parent ----
+
+DWORD RunChild(const wchar_t* mode, unsigned killAt)
+{
+    SetEnvironmentVariableW(L"WERB_KILL_AT", std::to_wstring(killAt).c_str());
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring command = L"\"" + std::wstring(self) + L"\" " + mode;
+    STARTUPINFOW si{sizeof si};
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return 1000;
+    const UniqueHandle process(pi.hProcess), thread(pi.hThread);
+    if (WaitForSingleObject(process.Get(), 300000) != WAIT_OBJECT_0) {
+        TerminateProcess(process.Get(), 1001);
+        return 1001;
+    }
+    DWORD code = 1002;
+    GetExitCodeProcess(process.Get(), &code);
+    SetEnvironmentVariableW(L"WERB_KILL_AT", nullptr);
+    return code;
+}
+
+using Snapshot = std::map<std::wstring, std::string>;
+
+// Files with attributes, size and time; the bytes of every file outside the Windows folder and of the system
+// files the product touches (Wine's own files are many and large: their times and sizes show a change).
+void NoteFiles(const std::wstring& folder, const std::wstring& windows, const std::wstring& system, Snapshot& out)
+{
+    WIN32_FIND_DATAW f{};
+    const FindHandle h(FindFirstFileW((folder + L"\\*").c_str(), &f));
+    if (!h) return;
+    do {
+        const std::wstring name = f.cFileName;
+        if (name == L"." || name == L"..") continue;
+        const std::wstring path = folder + L"\\" + name;
+        std::wstring upper = path;
+        CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
+        if (f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            out[upper + L"\\"] = std::to_string(f.dwFileAttributes);
+            // A link of Wine's to the Unix home folder: outside the prefix.
+            if (!(f.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) NoteFiles(path, windows, system, out);
+            continue;
+        }
+        const std::uint64_t size = (static_cast<std::uint64_t>(f.nFileSizeHigh) << 32) | f.nFileSizeLow;
+        std::string v = std::to_string(f.dwFileAttributes) + " " + std::to_string(size) + " " +
+                        std::to_string(f.ftLastWriteTime.dwLowDateTime) + ":" +
+                        std::to_string(f.ftLastWriteTime.dwHighDateTime);
+        const bool ours = upper.rfind(system, 0) == 0 && (name == L"comctl32.ocx" || name == L"comctl32.dll");
+        if (upper.rfind(windows, 0) != 0 || ours) v += " " + Sha256Hex(ReadBytes(path).value_or("(unreadable)"));
+        out[upper] = v;
+    } while (FindNextFileW(h.Get(), &f));
+}
+
+void NoteKeys(HKEY root, const std::wstring& at, const std::wstring& key, REGSAM view, Snapshot& out)
+{
+    UniqueRegKey k;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, k.Receive()) != ERROR_SUCCESS) return;
+    out[at + key + L"\\"] = "";
+    for (DWORD i = 0;; ++i) {
+        wchar_t value[16384];
+        DWORD length = 16384, type = 0, size = 0;
+        if (RegEnumValueW(k.Get(), i, value, &length, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) break;
+        std::string data(size, '\0');
+        length = 16384;
+        RegEnumValueW(k.Get(), i, value, &length, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size);
+        out[at + key + L"\\" + value] = std::to_string(type) + ":" + Sha256Hex(data.substr(0, size));
+    }
+    std::vector<std::wstring> subkeys;
+    for (DWORD i = 0;; ++i) {
+        wchar_t sub[256];
+        DWORD length = 256;
+        if (RegEnumKeyExW(k.Get(), i, sub, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        subkeys.emplace_back(sub, length);
+    }
+    for (const std::wstring& s : subkeys) NoteKeys(root, at, key.empty() ? s : key + L"\\" + s, view, out);
+}
+
+// Kept by Wine or by this test, whatever the installer does: the test's own temporary files, the window
+// positions and MRU lists Wine writes, the hardware and performance keys it refreshes at every start.
+bool Volatile(const std::wstring& entry, const std::wstring& temp)
+{
+    std::wstring e = entry;
+    CharUpperBuffW(e.data(), static_cast<DWORD>(e.size()));
+    for (const wchar_t* v : {L"\\SOFTWARE\\WINE\\", L"HKLM\\SYSTEM\\", L"HKLM\\HARDWARE\\", L"\\PERFLIB\\",
+                             L"\\SESSION MANAGER\\", L"HKCU\\VOLATILE ENVIRONMENT\\", L"\\DYNDATA\\"})
+        if (e.find(v) != std::wstring::npos) return true;
+    return e.rfind(temp, 0) == 0 && e.find(L"WERB-KILL-TARGET") == std::wstring::npos;
+}
+
+Snapshot Prefix()
+{
+    Snapshot s;
+    std::wstring windows = ProductSystemFolder(), system = windows;
+    windows = windows.substr(0, windows.rfind(L'\\'));  // C:\windows
+    CharUpperBuffW(windows.data(), static_cast<DWORD>(windows.size()));
+    CharUpperBuffW(system.data(), static_cast<DWORD>(system.size()));
+    NoteFiles(L"C:", windows + L"\\", system + L"\\", s);
+    for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+        const std::wstring v = view == KEY_WOW64_64KEY ? L"64:" : L"32:";
+        NoteKeys(HKEY_CURRENT_USER, v + L"HKCU\\", L"", view, s);
+        NoteKeys(HKEY_LOCAL_MACHINE, v + L"HKLM\\", L"", view, s);
+    }
+    std::wstring temp = TempFolder();
+    CharUpperBuffW(temp.data(), static_cast<DWORD>(temp.size()));
+    for (auto it = s.begin(); it != s.end();) it = Volatile(it->first, temp) ? s.erase(it) : std::next(it);
+    return s;
+}
+
+std::string Differences(const Snapshot& before, const Snapshot& after)
+{
+    std::string d;
+    int n = 0;
+    for (const auto& [k, v] : before)
+        if (!after.count(k) || after.at(k) != v) d += (n++ < 12 ? "\n  changed or gone: " + Narrow(k) : "");
+    for (const auto& [k, v] : after)
+        if (!before.count(k)) d += (n++ < 12 ? "\n  new: " + Narrow(k) : "");
+    return n ? std::to_string(n) + " differences:" + d : "";
+}
+
+// The kind of the last entry of the journal a killed run left; Nieczytelny when there is none.
+TRodzajWpisu LastEntry()
+{
+    const std::wstring folder = KatalogDziennikow();
+    WIN32_FIND_DATAW d{};
+    std::optional<std::string> text;
+    {
+        const FindHandle h(FindFirstFileW((folder + L"\\instalacja-*.dziennik").c_str(), &d));
+        if (h) text = ReadBytes(folder + L"\\" + d.cFileName);
+    }
+    const TOdczytDziennika o = text ? CzytajDziennik(*text) : TOdczytDziennika{};
+    return o.Wpisy.empty() ? TRodzajWpisu::Nieczytelny : o.Wpisy.back().Rodzaj;
+}
+
+DWORD FlagValue()
+{
+    DWORD v = 99, size = sizeof v;
+    GetProductValue(HKEY_CURRENT_USER, kFlagKey, L"InstallationInProgress", RRF_RT_REG_DWORD, nullptr, &v, &size);
+    return v;
+}
+
+} // namespace
+
+// A CD on D: with a tree, a newer comctl32.ocx; a target that holds an earlier file to replace (hidden, to show
+// attributes come back), an older comctl32.ocx in the system folder, earlier settings in the registry.
+class KillTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_FALSE(CdFolder().empty()) << "WERB_CDROM is not set";
+        ForgetInstallation();
+        RemoveTree(KillTarget());
+        FCd = std::make_unique<Tree>(CdFolder());
+        FCd->Folder(L"Dane");
+        FCd->Folder(L"Dane\\Pod");
+        Put(L"Werbilo2.exe", "x");
+        Put(L"UmowaPol.txt", "licence");
+        Put(L"Dane\\a.txt", Pattern(3000, 1));
+        Put(L"Dane\\Pod\\b.bin", Pattern(70000, 2));
+        Put(L"pusty.txt", "");
+        const std::wstring versioned = BuildFolder(L"WERB_VERSIONED");
+        ASSERT_FALSE(versioned.empty()) << "WERB_VERSIONED is not set";
+        Put(L"comctl32.ocx", ReadBytes(versioned + L"ver6.dll").value_or(""));
+
+        MakeFolder(KillTarget());
+        MakeFolder(KillTarget() + L"\\Dane");
+        ASSERT_TRUE(WriteBytes(KillTarget() + L"\\Dane\\a.txt", "an earlier installation's"));
+        SetFileAttributesW((KillTarget() + L"\\Dane\\a.txt").c_str(), FILE_ATTRIBUTE_HIDDEN);
+        FSystemFile = ProductSystemFolder() + L"\\comctl32.ocx";
+        FSystemBefore = ReadBytes(FSystemFile);
+        ASSERT_TRUE(WriteBytes(FSystemFile, ReadBytes(versioned + L"ver471.dll").value_or("")));
+
+        UniqueRegKey key;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kFlagKey, 0, nullptr, 0, KEY_ALL_ACCESS | kView32, nullptr,
+                                  key.Receive(), nullptr),
+                  ERROR_SUCCESS);
+        const DWORD zero = 0;
+        RegSetValueExW(key.Get(), L"InstallationInProgress", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&zero), 4);
+        const wchar_t earlier[] = L"an earlier folder";
+        RegSetValueExW(key.Get(), L"Katalog", 0, REG_SZ, reinterpret_cast<const BYTE*>(earlier), sizeof earlier);
+    }
+
+    void TearDown() override
+    {
+        FCd.reset();
+        RemoveTree(KillTarget());
+        if (FSystemBefore) WriteBytes(FSystemFile, *FSystemBefore);
+        else DeleteFileW(FSystemFile.c_str());
+        ForgetInstallation();
+        RegDeleteKeyW(HKEY_CURRENT_USER, kFlagKey);
+    }
+
+    void Put(const std::wstring& relative, const std::string& data)
+    {
+        FCd->Adopt(relative);
+        ASSERT_TRUE(WriteBytes(CdFolder() + relative, data)) << Narrow(relative);
+    }
+
+    std::unique_ptr<Tree> FCd;
+    std::wstring FSystemFile;
+    std::optional<std::string> FSystemBefore;
+};
+
+TEST_F(KillTest, EveryStepOfAWholeRunIsUndoneByTheNextStart)
+{
+    const Snapshot before = Prefix();
+    ASSERT_TRUE(Differences(before, Prefix()).empty()) << "the prefix changes by itself: " << Differences(before, Prefix());
+    int killed = 0, restored = 0;
+    // The rows `make faults` lists: the first kill in the copy, in the system files and in the registry step.
+    std::map<TRodzajWpisu, const char*> rows = {{TRodzajWpisu::Plik, "killed during the copy"},
+                                                {TRodzajWpisu::Systemowy, "killed during the system files"},
+                                                {TRodzajWpisu::Wartosc, "killed during the registry step"}};
+    unsigned k = 1;
+    for (;; ++k) {
+        SCOPED_TRACE("killed at step " + std::to_string(k));
+        const DWORD install = RunChild(L"--install", k);
+        if (install == 0) break;  // the whole run went through: k - 1 steps
+        ASSERT_EQ(install, kKodZabicia) << "the child failed rather than being killed";
+        ++killed;
+        EXPECT_EQ(FlagValue(), 1u) << "a killed run leaves its flag";
+        const auto row = rows.find(LastEntry());
+        EXPECT_EQ(RunChild(L"--recover", 0), 0u) << "the next start did not tell the user";
+        const std::string d = Differences(before, Prefix());
+        EXPECT_EQ(d, "");
+        if (d.empty()) ++restored;
+        if (row != rows.end()) {
+            FaultTable().push_back({row->second, "next start", d.empty() ? 0 : 1, FlagValue() == 0 ? 0 : 1});
+            rows.erase(row);
+        }
+        ASSERT_LT(k, 2000u) << "the run never completes";
+    }
+    const unsigned steps = k - 1;
+    std::printf("killed at k of K steps: %d/%u restored\n", restored, steps);
+    EXPECT_EQ(killed, static_cast<int>(steps));
+    EXPECT_EQ(restored, killed);
+    EXPECT_GT(steps, 30u) << "a whole run journals every file, folder, link, key and value";
+    EXPECT_TRUE(rows.empty()) << "a phase was never reached: " << rows.begin()->second;
+    // The run that went through installed what the CD holds, over what was there.
+    EXPECT_EQ(ReadBytes(KillTarget() + L"\\Dane\\a.txt"), Pattern(3000, 1));
+    EXPECT_EQ(FlagValue(), 0u);
+}
