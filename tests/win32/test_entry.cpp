@@ -1,9 +1,11 @@
-// The real instalator.exe as a separate process: relaunch from the CD, the copy's wizard, its batch file and the flag.
+// The real instalator.exe as a separate process: relaunch from the CD, the copy's wizard, its batch file and the flag;
+// a copy killed while it copies, and the next start that undoes what it left.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <shellapi.h>
+#include <shlobj.h>
 #include <tlhelp32.h>
 #include <winternl.h>
 
@@ -618,6 +620,365 @@ TEST_F(Entry, FixedDriveRunsTheWizardInPlace)
     EXPECT_FALSE(Exists(FTemp + L"delme.bat"));
     EXPECT_EQ(Joined(NewIn(FTemp, FTempBefore)), "") << "new in " << Narrow(FTemp);
     CancelAndExpectEnd(dialog, p);
+}
+
+// ---- killed while it copies, then started again ----
+
+constexpr wchar_t kTitle[] = L"Werbfranko";
+constexpr wchar_t kFormClass[] = L"WerbForm";
+constexpr wchar_t kLabelClass[] = L"WerbLabel";
+constexpr wchar_t kBrowser[] = L"Wybierz katalog";
+constexpr wchar_t kNext[] = L"Dalej  >>";
+constexpr wchar_t kAccept[] = L"Akceptuj\u0119 umow\u0119";
+constexpr wchar_t kChangeFolder[] = L"Zmie\u0144...";
+constexpr wchar_t kUninstallParent[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+constexpr wchar_t kUninstallName[] = L"Werbtron";
+constexpr wchar_t kGroup[] = L"Werbvoltan";
+// Where the installation keeps its journal while it runs.
+constexpr wchar_t kJournalFolder[] = L"Werbfranko";
+constexpr wchar_t kTargetName[] = L"werb-kill-target";
+constexpr wchar_t kPayloadPrefix[] = L"werb-kill-";
+// Enough small files that the copy takes seconds under Wine, so that the kill comes while it runs.
+constexpr int kPayloadFolders = 25;
+constexpr int kFilesPerFolder = 100;
+constexpr int kPayloadFiles = kPayloadFolders * kFilesPerFolder;
+// Written before the kill: an interrupted installation that left real work behind.
+constexpr int kFilesBeforeKill = 300;
+// Bounds a copy or a roll-back that hangs.
+constexpr int kWorkMs = 60000;
+
+std::wstring ShellFolder(int csidl)
+{
+    wchar_t p[MAX_PATH] = {};
+    return SUCCEEDED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, p)) ? p : L"";
+}
+
+// The files at any depth below a folder given with its trailing backslash; 0 when it does not exist.
+int FilesBelow(const std::wstring& folder)
+{
+    int n = 0;
+    WIN32_FIND_DATAW d{};
+    const FindHandle h(FindFirstFileW((folder + L"*").c_str(), &d));
+    if (!h) return 0;
+    do {
+        const std::wstring name = d.cFileName;
+        if (name == L"." || name == L"..") continue;
+        n += (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? FilesBelow(folder + name + L"\\") : 1;
+    } while (FindNextFileW(h.Get(), &d));
+    return n;
+}
+
+// The product's uninstall entry in the registry view the 32-bit product sees, by root; empty when none.
+std::string UninstallEntries()
+{
+    std::string found;
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+        UniqueRegKey k;
+        if (RegOpenKeyExW(root, (std::wstring(kUninstallParent) + L"\\" + kUninstallName).c_str(), 0,
+                          KEY_READ | KEY_WOW64_32KEY, k.Receive()) == ERROR_SUCCESS)
+            found += root == HKEY_LOCAL_MACHINE ? " HKLM" : " HKCU";
+    }
+    return found;
+}
+
+void RemoveUninstallEntries()
+{
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+        UniqueRegKey parent;
+        if (RegOpenKeyExW(root, kUninstallParent, 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY, parent.Receive()) ==
+            ERROR_SUCCESS)
+            RegDeleteTreeW(parent.Get(), kUninstallName);
+    }
+}
+
+// The product's Start-menu group, the user's or all users'; their paths, empty when none.
+std::vector<std::wstring> StartMenuGroups()
+{
+    std::vector<std::wstring> found;
+    for (int csidl : {CSIDL_PROGRAMS, CSIDL_COMMON_PROGRAMS}) {
+        const std::wstring programs = ShellFolder(csidl);
+        if (!programs.empty() && Exists(programs + L"\\" + kGroup)) found.push_back(programs + L"\\" + kGroup);
+    }
+    return found;
+}
+
+struct ChildSearch {
+    const wchar_t* Class;
+    std::vector<HWND> Found;
+};
+
+BOOL CALLBACK NoteVisibleChild(HWND w, LPARAM data)
+{
+    auto* s = reinterpret_cast<ChildSearch*>(data);
+    wchar_t cls[32] = {};
+    GetClassNameW(w, cls, 32);
+    if (IsWindowVisible(w) && lstrcmpiW(cls, s->Class) == 0) s->Found.push_back(w);
+    return TRUE;
+}
+
+// The visible children of a class at any depth; a page hidden behind another counts as not there.
+std::vector<HWND> VisibleChildren(HWND top, const wchar_t* cls)
+{
+    ChildSearch search{cls, {}};
+    EnumChildWindows(top, NoteVisibleChild, reinterpret_cast<LPARAM>(&search));
+    return search.Found;
+}
+
+HWND WaitForChild(HWND top, const wchar_t* cls, const std::wstring& caption)
+{
+    HWND found = nullptr;
+    WaitFor(
+        [&] {
+            for (HWND c : VisibleChildren(top, cls))
+                if (TextOf(c) == caption) found = c;
+            return found != nullptr;
+        },
+        kStartMs);
+    return found;
+}
+
+std::vector<std::wstring> Captions(const std::vector<HWND>& windows)
+{
+    std::vector<std::wstring> captions;
+    for (HWND w : windows) captions.push_back(TextOf(w));
+    return captions;
+}
+
+// The installer's visible top-level forms (its own window class) of a process.
+std::vector<HWND> FormsOf(DWORD pid)
+{
+    std::vector<HWND> forms;
+    for (HWND w : VisibleTopLevel()) {
+        wchar_t cls[32] = {};
+        GetClassNameW(w, cls, 32);
+        if (ProcessOf(w) == pid && lstrcmpiW(cls, kFormClass) == 0) forms.push_back(w);
+    }
+    return forms;
+}
+
+// An edit control's own text: another process's GetWindowText would not ask the control.
+std::wstring ControlText(HWND w)
+{
+    wchar_t buf[1024] = {};
+    DWORD_PTR n = 0;
+    if (!SendMessageTimeoutW(w, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG, 10000, &n))
+        return {};
+    return std::wstring(buf, std::min<DWORD_PTR>(n, 1023));
+}
+
+// The running process whose image is this file; 0 when none.
+DWORD ProcessWithImage(const std::wstring& image)
+{
+    UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) return 0;
+    PROCESSENTRY32W e{};
+    e.dwSize = sizeof e;
+    for (BOOL more = Process32FirstW(snapshot.Get(), &e); more; more = Process32NextW(snapshot.Get(), &e)) {
+        UniqueHandle p(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, e.th32ProcessID));
+        if (p && SamePath(ImageOf(p.Get()), image)) return e.th32ProcessID;
+    }
+    return 0;
+}
+
+// A folder the relaunch makes for its copy: "werb-<hex>.tmp" directly in %TEMP%.
+bool RelaunchFolderName(const std::wstring& folder, const std::wstring& temp)
+{
+    if (folder.size() <= temp.size() + 1 || !SamePath(folder.substr(0, temp.size()), temp)) return false;
+    const std::wstring name = Upper(folder.substr(temp.size(), folder.size() - temp.size() - 1));
+    return name.rfind(L"WERB-", 0) == 0 && name.size() > 9 && name.compare(name.size() - 4, 4, L".TMP") == 0 &&
+           name.find(L'\\') == std::wstring::npos;
+}
+
+// A product CD of a few thousand files on D:, a target folder in %TEMP%, and a known start: no target, the flag
+// at 0, no uninstall entry, no Start-menu group. Whatever the run leaves is removed again however it ends, so
+// that no later test meets an interrupted installation.
+class KilledCopy : public Entry {
+protected:
+    void SetUp() override
+    {
+        Entry::SetUp();
+        if (HasFatalFailure()) return;
+        FTarget = FTemp + kTargetName;
+        FJournal = ShellFolder(CSIDL_LOCAL_APPDATA);
+        ASSERT_FALSE(FJournal.empty()) << "no local application data folder";
+        FJournal += std::wstring(L"\\") + kJournalFolder + L"\\";
+        FJournalExisted = Exists(FJournal);
+        FJournalBefore = NamesIn(FJournal);
+        // Names of this test alone: what they hold is left from an earlier run that was itself killed.
+        RemoveTree(FTarget);
+        ASSERT_FALSE(Exists(FTarget)) << Narrow(FTarget) << " is left from an earlier run";
+        FTempBefore = NamesIn(FTemp);
+        ASSERT_EQ(UninstallEntries(), "") << "an uninstall entry is left from an earlier run";
+        ASSERT_EQ(Joined(StartMenuGroups()), "") << "a Start-menu group is left from an earlier run";
+        ASSERT_EQ(Flag(), "0");
+        FKnownStart = true;
+
+        const std::string text(200, 'w');
+        for (int f = 0; f < kPayloadFolders; ++f) {
+            const std::wstring folder = CdViaZ() + kPayloadPrefix + std::to_wstring(10 + f);
+            RemoveTree(folder);
+            FPayload.push_back(folder);
+            ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr)) << Narrow(folder);
+            for (int i = 0; i < kFilesPerFolder; ++i) {
+                const std::wstring file = folder + L"\\plik" + std::to_wstring(100 + i) + L".txt";
+                ASSERT_TRUE(WriteBytes(file, text + std::to_string(i))) << Narrow(file);
+            }
+        }
+    }
+
+    void TearDown() override
+    {
+        // The processes first: nothing may write while the rest is removed.
+        Entry::TearDown();
+        for (const auto& folder : FPayload) RemoveTree(folder);
+        if (!FKnownStart) return;
+        RemoveTree(FTarget);
+        for (const auto& name : NamesIn(FJournal))
+            if (std::find(FJournalBefore.begin(), FJournalBefore.end(), name) == FJournalBefore.end())
+                RemoveTree(FJournal + name);
+        if (!FJournalExisted) RemoveDirectoryW(FJournal.c_str());
+        RemoveUninstallEntries();
+        for (const auto& group : StartMenuGroups()) RemoveTree(group);
+        SetFlag(0);
+    }
+
+    // Polish throughout: LC_ALL=C gives an English system, and the wizard then speaks Polish.
+    // OK in the CD dialog, Next, the licence accepted, Next, the target typed into the folder browser, Next:
+    // the copy starts inside that last click.
+    void WalkToTheCopy(const Copy& copy)
+    {
+        HWND ok = Button(copy.Dialog, L"OK");
+        ASSERT_NE(ok, nullptr) << "no OK button in the CD dialog";
+        Press(ok);
+        HWND main = WaitForWindow(kMainWindow, copy.Proc.Id);
+        ASSERT_NE(main, nullptr) << "no main window after OK";
+
+        HWND next = WaitForChild(main, L"Button", kNext);
+        ASSERT_NE(next, nullptr) << "no Next button on the Intro page";
+        Press(next);
+        HWND accept = WaitForChild(main, L"Button", kAccept);
+        ASSERT_NE(accept, nullptr) << "no licence page after Next";
+        Press(accept);
+        ASSERT_TRUE(WaitFor([&] { return IsWindowEnabled(next) != FALSE; }, kStartMs))
+            << "accepting the licence did not enable Next";
+        Press(next);
+
+        HWND change = WaitForChild(main, L"Button", kChangeFolder);
+        ASSERT_NE(change, nullptr) << "no Options page after Next";
+        PressLater(change);
+        HWND browser = WaitForWindow(kBrowser, copy.Proc.Id);
+        ASSERT_NE(browser, nullptr) << "no folder browser";
+        const std::vector<HWND> edits = VisibleChildren(browser, L"Edit");
+        ASSERT_EQ(edits.size(), 1u) << "the browser has no single path field";
+        DWORD_PTR result = 0;
+        ASSERT_TRUE(SendMessageTimeoutW(edits.front(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(FTarget.c_str()),
+                                        SMTO_ABORTIFHUNG, 10000, &result));
+        ASSERT_EQ(Narrow(ControlText(edits.front())), Narrow(FTarget));
+        HWND chosen = Button(browser, L"OK");
+        ASSERT_NE(chosen, nullptr) << "no OK button in the browser";
+        Press(chosen);
+        ASSERT_NE(WaitForChild(main, kLabelClass, FTarget), nullptr) << "the Options page does not show the target";
+        ASSERT_FALSE(Exists(FTarget)) << "made before Next";
+        PressLater(next);
+    }
+
+    std::wstring FTarget;    // without a trailing backslash, as typed
+    std::wstring FJournal;   // with its trailing backslash
+    bool FJournalExisted = false;
+    std::vector<std::wstring> FJournalBefore;
+    std::vector<std::wstring> FPayload;  // folders of the CD, removed at the end
+    bool FKnownStart = false;  // no installation was there: all of it may be removed at the end
+};
+
+// The copy killed from outside in the middle of its file copy leaves files and the flag behind. The next start
+// tells, before anything else, that the interrupted installation is being undone, and undoes it: target folder,
+// journal, flag; then the wizard starts as ever.
+TEST_F(KilledCopy, NextStartUndoesTheInterruptedInstallation)
+{
+    Copy first;
+    RelaunchFromCd(L"", first);
+    if (HasFatalFailure()) return;
+    ASSERT_TRUE(RelaunchFolderName(first.Folder, FTemp)) << Narrow(first.Folder);
+    WalkToTheCopy(first);
+    if (HasFatalFailure()) return;
+
+    const std::wstring target = FTarget + L"\\";
+    const bool copying = WaitFor(
+        [&] { return FilesBelow(target) >= kFilesBeforeKill || Ended(first.Proc, 0); }, kWorkMs);
+    ASSERT_TRUE(copying && !Ended(first.Proc, 0))
+        << FilesBelow(target) << " files in the target; the copy " << (Ended(first.Proc, 0) ? "ended" : "runs")
+        << "; its windows: " << Joined(Captions(FormsOf(first.Proc.Id)));
+    ASSERT_TRUE(SamePath(ImageOf(first.Proc.Handle.Get()), first.Path)) << Narrow(ImageOf(first.Proc.Handle.Get()));
+    ASSERT_TRUE(TerminateProcess(first.Proc.Handle.Get(), 1));
+    ASSERT_TRUE(Ended(first.Proc, kEndMs)) << "the killed copy did not end";
+
+    // What the fault leaves: without it the rest of the test would prove nothing.
+    const int left = FilesBelow(target);
+    RecordProperty("files_left_by_the_kill", left);
+    EXPECT_GE(left, kFilesBeforeKill);
+    ASSERT_LT(left, kPayloadFiles) << "the copy had ended before the kill: nothing was interrupted";
+    ASSERT_EQ(Flag(), "1") << "right after the kill";
+    // The batch file still removes the killed copy.
+    EXPECT_TRUE(WaitFor([&] { return !Exists(first.Folder); }, kEndMs)) << Narrow(first.Folder) << " stays";
+
+    // Started again as a user does: the CD instance hands over to a new copy.
+    const std::vector<std::wstring> tempBefore = NamesIn(FTemp);
+    Process cd = Start(kCdProgram, L"", L"D:\\");
+    ASSERT_TRUE(cd.Handle);
+    ASSERT_TRUE(Ended(cd, kStartMs)) << "the CD instance did not hand over; its windows: "
+                                     << Joined(Captions(FormsOf(cd.Id)));
+    const std::vector<std::wstring> added = NewIn(FTemp, tempBefore);
+    ASSERT_EQ(added.size(), 1u) << "new in " << Narrow(FTemp) << ": " << Joined(added);
+    Copy second;
+    second.Folder = FTemp + added.front() + L"\\";
+    FCleanUp.push_back(second.Folder);
+    ASSERT_TRUE(RelaunchFolderName(second.Folder, FTemp)) << Narrow(second.Folder);
+    second.Path = second.Folder + L"instal.exe";
+    second.Batch = second.Folder + L"delme.bat";
+    DWORD pid = 0;
+    ASSERT_TRUE(WaitFor([&] { return (pid = ProcessWithImage(second.Path)) != 0; }, kStartMs))
+        << "no process runs " << Narrow(second.Path);
+    second.Proc = Open(pid);
+    ASSERT_TRUE(second.Proc.Handle) << "cannot open the new copy's process";
+
+    // Its first window: the question, alone, with OK only.
+    std::vector<HWND> forms;
+    WaitFor([&] { return !(forms = FormsOf(pid)).empty() || Ended(second.Proc, 0); }, kStartMs);
+    ASSERT_FALSE(forms.empty()) << "the new copy " << (Ended(second.Proc, 0) ? "ended" : "runs")
+                                << " without a window";
+    HWND question = nullptr;
+    for (HWND f : forms)
+        if (TextOf(f) == kQuestion || TextOf(f) == kTitle) question = f;
+    ASSERT_NE(question, nullptr) << "no recovery question before the CD dialog; the new copy shows: "
+                                 << Joined(Captions(forms));
+    EXPECT_EQ(Joined(Captions(forms)), Narrow(TextOf(question))) << "shown with the question";
+    EXPECT_EQ(Joined(Captions(VisibleChildren(question, L"Button"))), "OK") << "the question only tells";
+    std::wstring message;
+    for (HWND label : VisibleChildren(question, kLabelClass)) message += TextOf(label);
+    EXPECT_NE(message, L"") << "the question says nothing";
+    RecordProperty("recovery_message", Narrow(message));
+    HWND ok = Button(question, L"OK");
+    ASSERT_NE(ok, nullptr);
+    // The roll-back may run inside the click.
+    PressLater(ok);
+
+    // Then the wizard as ever: the CD dialog, cancelled.
+    HWND dialog = nullptr;
+    WaitFor([&] { return (dialog = VisibleWindow(kCdDialog, pid)) != nullptr || Ended(second.Proc, 0); }, kWorkMs);
+    ASSERT_NE(dialog, nullptr) << "no CD dialog after the recovery question; the new copy shows: "
+                               << Joined(Captions(FormsOf(pid)));
+    EXPECT_FALSE(IsWindowVisible(question)) << "the question stays with the CD dialog";
+    EXPECT_EQ(VisibleWindow(kMainWindow, pid), nullptr) << "the main window came before the CD dialog";
+    CancelAndExpectEnd(dialog, second.Proc);
+    if (HasFatalFailure()) return;
+
+    // Nothing of the interrupted installation is left, and no journal.
+    EXPECT_FALSE(Exists(FTarget)) << FilesBelow(target) << " files left in " << Narrow(FTarget);
+    EXPECT_EQ(Flag(), "0");
+    EXPECT_EQ(UninstallEntries(), "");
+    EXPECT_EQ(Joined(StartMenuGroups()), "");
+    EXPECT_EQ(Joined(NamesIn(FJournal)), Joined(FJournalBefore)) << "in " << Narrow(FJournal);
+    ExpectFilesGone(second);
 }
 
 } // namespace
