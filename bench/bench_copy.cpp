@@ -1,8 +1,10 @@
 // Times the installation's folder copy under Wine: the wizard's own KopiujKatalog, its progress included.
 // "--raw N": the same tree copied by a bare ReadFile/WriteFile loop with an N-byte buffer instead, the
-// ceiling that Wine's file calls set for a copy with that buffer.
+// ceiling that Wine's file calls set for a copy with that buffer. "--flush N FILE": what a journal line costs
+// written alone and written then flushed to the disk, over N lines.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -47,10 +49,42 @@ bool RawCopy(const std::wstring& from, const std::wstring& to, std::vector<char>
     return ok;
 }
 
+double Seconds(const LARGE_INTEGER& t0, const LARGE_INTEGER& t1)
+{
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return static_cast<double>(t1.QuadPart - t0.QuadPart) / static_cast<double>(f.QuadPart);
+}
+
+// Microseconds a journal line takes: written (WriteFile), and written then flushed (FlushFileBuffers).
+int FlushCost(int n, const wchar_t* file)
+{
+    const std::string line = "file\tC:\\Program Files (x86)\\Werbika\\Dane\\Pod\\plik-000000.txt\t0123abcd\r\n";
+    double seconds[2] = {};
+    for (int flush = 0; flush < 2; ++flush) {
+        HANDLE h = CreateFileW(file, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return 1;
+        LARGE_INTEGER t0, t1;
+        QueryPerformanceCounter(&t0);
+        for (int i = 0; i < n; ++i) {
+            DWORD w = 0;
+            WriteFile(h, line.data(), static_cast<DWORD>(line.size()), &w, nullptr);
+            if (flush) FlushFileBuffers(h);
+        }
+        QueryPerformanceCounter(&t1);
+        CloseHandle(h);
+        DeleteFileW(file);
+        seconds[flush] = Seconds(t0, t1);
+    }
+    std::printf("%.2f %.2f\n", seconds[0] * 1e6 / n, seconds[1] * 1e6 / n);
+    return 0;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
 {
+    if (argc == 4 && std::wstring(argv[1]) == L"--flush") return FlushCost(std::max(1, _wtoi(argv[2])), argv[3]);
     if (argc == 5 && std::wstring(argv[1]) == L"--raw") {
         std::vector<char> buffer(static_cast<std::size_t>(std::wcstoul(argv[2], nullptr, 10)));
         if (buffer.empty() || !CreateDirectoryW(argv[4], nullptr)) return 1;
@@ -82,6 +116,11 @@ int wmain(int argc, wchar_t** argv)
     Application.Initialize();
     TFormularze formularze;
     frmMain->FKatalogDocelowy = cel;
+    // The copy writes through the run's journal, as in the installation.
+    if (!frmMain->FInstalacja.Rozpocznij(cel, jzPolski)) {
+        std::fprintf(stderr, "bench_copy: cannot write the journal\n");
+        return 1;
+    }
 
     LARGE_INTEGER f, t0, t1;
     QueryPerformanceFrequency(&f);
@@ -94,7 +133,10 @@ int wmain(int argc, wchar_t** argv)
     }
     QueryPerformanceCounter(&t1);
     const double s = static_cast<double>(t1.QuadPart - t0.QuadPart) / static_cast<double>(f.QuadPart);
-    std::printf("%.3f %lld %zu\n", s, static_cast<long long>(frmMain->FSkopiowanoBajtow),
-                frmMain->FSkopiowanePliki.size());
+    std::printf("%.3f %lld %zu %zu %d\n", s, static_cast<long long>(frmMain->FSkopiowanoBajtow),
+                frmMain->FSkopiowanePliki.size(), frmMain->FInstalacja.Wpisy().size(),
+                frmMain->FInstalacja.Utrwalenia());
+    // The copy stays for the script to delete; the journal goes.
+    frmMain->FInstalacja.Porzuc();
     return 0;
 }

@@ -254,6 +254,7 @@ bool TInstalacja::Rozpocznij(const std::string& katalog, TJezyk jezyk)
     FPlikiPrzebiegu.clear();
     SkopiowanePliki.clear();
     UtworzoneKatalogi.clear();
+    FUtrwalenia = 0;
     FBufor = NaglowekDziennika();
     TWpisDziennika przebieg{.Rodzaj = TRodzajWpisu::Przebieg, .Sciezka = katalog};
     przebieg.Numer = GetCurrentProcessId();
@@ -283,6 +284,7 @@ void TInstalacja::Utrwal()
 {
     FlushFileBuffers(FPlik.Get());
     FNiezapisane = 0;
+    ++FUtrwalenia;
 }
 
 std::uint32_t TInstalacja::Dopisz(const TWpisDziennika& wpis, bool utrwal)
@@ -397,17 +399,18 @@ bool TInstalacja::ZapiszPlik(const std::string& sciezka, bool mozeIstniec, const
 namespace {
 
 // A change of a file outside the target folder: kept aside when there, journalled and flushed before it.
+// The entry's number, 0 when nothing was changed.
 template <typename Dopisz, typename Bez>
-bool ZmienZKopia(TRodzajWpisu rodzaj, const std::string& sciezka, const std::function<bool()>& zapisz,
+std::uint32_t ZmienZKopia(TRodzajWpisu rodzaj, const std::string& sciezka, const std::function<bool()>& zapisz,
                  Dopisz&& dopisz, Bez&& bez)
 {
     const std::wstring p = Widen(sciezka);
     const DWORD a = GetFileAttributesW(p.c_str());
     TWpisDziennika wpis{.Rodzaj = rodzaj, .Sciezka = sciezka};
     if (a != INVALID_FILE_ATTRIBUTES) {
-        if (a & FILE_ATTRIBUTE_DIRECTORY) return false;
+        if (a & FILE_ATTRIBUTE_DIRECTORY) return 0;
         wpis.Kopia = NazwaKopii(sciezka);
-        if (wpis.Kopia.empty()) return false;
+        if (wpis.Kopia.empty()) return 0;
     }
     const std::uint32_t n = dopisz(wpis);
     if (!wpis.Kopia.empty()) {
@@ -417,13 +420,13 @@ bool ZmienZKopia(TRodzajWpisu rodzaj, const std::string& sciezka, const std::fun
         if (!MoveFileExW(p.c_str(), Widen(wpis.Kopia).c_str(), 0)) {
             if (a & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(p.c_str(), a);
             bez(n);
-            return false;
+            return 0;
         }
     }
-    if (zapisz()) return true;
+    if (zapisz()) return n;
     Cofnij(wpis);
     bez(n);
-    return false;
+    return 0;
 }
 
 } // namespace
@@ -431,15 +434,25 @@ bool ZmienZKopia(TRodzajWpisu rodzaj, const std::string& sciezka, const std::fun
 bool TInstalacja::ZapiszPlikSystemowy(const std::string& sciezka, const std::function<bool()>& zapisz)
 {
     return ZmienZKopia(
-        TRodzajWpisu::Systemowy, sciezka, zapisz, [this](const TWpisDziennika& w) { return Dopisz(w, true); },
-        [this](std::uint32_t n) { DopiszBez(n); });
+               TRodzajWpisu::Systemowy, sciezka, zapisz, [this](const TWpisDziennika& w) { return Dopisz(w, true); },
+               [this](std::uint32_t n) { DopiszBez(n); }) != 0;
 }
 
 bool TInstalacja::ZapiszSkrot(const std::string& sciezka, const std::function<bool()>& zapisz)
 {
-    return ZmienZKopia(
+    const std::uint32_t n = ZmienZKopia(
         TRodzajWpisu::Skrot, sciezka, zapisz, [this](const TWpisDziennika& w) { return Dopisz(w, !w.Kopia.empty()); },
         [this](std::uint32_t n) { DopiszBez(n); });
+    if (n == 0) return false;
+    // The shell writes the link itself: its few hundred bytes are read once for the record.
+    if (const std::optional<TPlikRekordu> odcisk = OdciskPliku(sciezka)) {
+        TWpisDziennika w{.Rodzaj = TRodzajWpisu::Wynik};
+        w.Numer = n;
+        w.Rozmiar = odcisk->Rozmiar;
+        w.Sha256 = odcisk->Sha256;
+        Dopisz(w, false);
+    }
+    return true;
 }
 
 bool TInstalacja::UtworzGrupe(const std::string& sciezka)

@@ -81,6 +81,8 @@ public:
     std::vector<std::string> UtworzoneKatalogi;
     const std::vector<TWpisDziennika>& Wpisy() const { return FWpisy; }
     const std::wstring& SciezkaDziennika() const { return FSciezka; }
+    // How often the journal was flushed to the disk in this run (the benchmark's figure).
+    int Utrwalenia() const { return FUtrwalenia; }
 
 private:
     std::uint32_t Dopisz(const TWpisDziennika& wpis, bool utrwal);
@@ -95,6 +97,7 @@ private:
     std::unordered_map<std::wstring, std::uint32_t> FPlikiPrzebiegu;  // lower-case path -> its entry
     std::string FBufor;
     int FNiezapisane = 0;
+    int FUtrwalenia = 0;
 };
 
 // Undoes the entries of a journal newest first (a cancelled, failed or interrupted run); krok after each.

@@ -61,7 +61,10 @@ protected:
     {
         frmMain->UstawJezyk(jezyk);
         frmMain->FKatalogDocelowy = Narrow(target);
+        // The step alone, as a run makes it: through a journal, kept here without a roll-back.
+        ASSERT_TRUE(frmMain->FInstalacja.Rozpocznij(Narrow(target), jezyk));
         frmMain->UtworzSkroty();
+        frmMain->FInstalacja.Porzuc();
     }
 
     static std::vector<Program> AllPrograms() { return {std::begin(kPrograms), std::end(kPrograms)}; }
