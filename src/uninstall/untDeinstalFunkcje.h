@@ -70,10 +70,11 @@ struct TObslugaUsuwania {
 TMiejscaProduktu MiejscaProduktu();
 
 // Removes what the record names and nothing else: unchanged files (changed ones only when the user agrees),
-// unchanged links, the values of the registry unless another installation owns them, then the keys, the
-// record file plikRekordu, the group and the folders that are left empty, innermost first. A file is checked
-// and deleted through one handle, and only where the record says it is: nothing is reached through a
-// reparse point below the target, the Programs or the Desktop folder. Files in use are left to the next
+// unchanged links, the values of the registry unless another installation owns them, then the keys, the group
+// and the folders that are left empty, innermost first, then the uninstall entry, the record file plikRekordu,
+// and last the uninstaller with the target folder: a run ended at any step is finished by the next one. A
+// file is checked and deleted through one handle, and only where the record says it is: nothing is reached
+// through a reparse point below the target, the Programs or the Desktop folder. Files in use are left to the next
 // restart; when anything else that a second run could remove stays, the record is rewritten to what is left
 // and the uninstaller and the uninstall entry stay with it.
 TWynikUsuwania UsunZainstalowane(const TRekordDeinstalacji& rekord, std::string_view plikRekordu,
