@@ -498,6 +498,8 @@ void TUsuwanie::Katalogi(const std::vector<std::string>& katalogi, bool krok)
 bool TUsuwanie::UsunRekord(const std::string& plikRekordu)
 {
     TOtwarty o = OtworzWMiejscu(plikRekordu, Oczekiwane(plikRekordu), false);
+    // A run that works from what an ended run left has no record to remove.
+    if (o.Stan == TOtwarcie::Brak) return true;
     return o.Stan == TOtwarcie::Otwarty && o.Usuwalny && UsunPrzezUchwyt(o.Uchwyt.Get()) == ERROR_SUCCESS;
 }
 
@@ -521,7 +523,8 @@ bool TUsuwanie::ZapiszReszte(const std::string& plikRekordu)
 // The order lets a run ended at any step (killed, the power gone) be finished by the next one. Everything the
 // uninstall entry and the record do not need goes first; then the entry; then the record; the uninstaller
 // and the target folder last, in one step. Until the entry is gone it starts the uninstaller; until the record
-// is gone the uninstaller in the target folder finds it.
+// is gone the uninstaller in the target folder finds it; after that the folder holds only the uninstaller,
+// which a run without a record recognises as its own copy (ZapisDeinstalacji).
 TWynikUsuwania TUsuwanie::Wykonaj(const std::string& plikRekordu)
 {
     Pliki();
@@ -657,6 +660,57 @@ TMiejscaProduktu MiejscaProduktu()
         m.KluczDeinstalacji = KluczDeinstalacji(*opis);
     }
     return m;
+}
+
+TZapisDeinstalacji ZapisDeinstalacji(const std::string& katalog, const std::string& obraz)
+{
+    TZapisDeinstalacji z;
+    const std::optional<std::string> tekst = CzytajPlik(katalog + "\\" + kPlikRekordu);
+    if (tekst) {
+        TOdczytRekordu odczyt = CzytajRekord(*tekst, MiejscaProduktu());
+        if (odczyt.Wynik != TWynikRekordu::wrDobrze) {
+            z.Stan = TStanZapisu::zsUszkodzony;
+            return z;
+        }
+        // Copied elsewhere, a record would still name the files of the folder it was written in.
+        z.Stan = TenSamTekst(odczyt.Rekord.Katalog, katalog) ? TStanZapisu::zsDobry : TStanZapisu::zsObcy;
+        z.Rekord = std::move(odczyt.Rekord);
+        return z;
+    }
+    const TOpisProduktu* opis = OpisProduktu(NumerProduktu);
+    if (!opis || !SciezkaBezpieczna(katalog)) return z;
+    for (TKorzen k : {TKorzen::HKCU, TKorzen::HKLM})
+        if (CzytajTekst(k, KluczDeinstalacji(*opis), L"UninstallString")) return z;
+    // Nothing in the folder but the uninstaller, as a plain file: no record (one that cannot be read is there).
+    bool deinstalator = false, inne = false;
+    WIN32_FIND_DATAW f{};
+    const HANDLE szukaj = FindFirstFileExW(Widen(katalog + "\\*").c_str(), FindExInfoBasic, &f,
+                                          FindExSearchNameMatch, nullptr, 0);
+    if (szukaj == INVALID_HANDLE_VALUE) return z;
+    do {
+        const std::wstring nazwa = f.cFileName;
+        if (nazwa == L"." || nazwa == L"..") continue;
+        if (!(f.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
+            TenSamTekstW(nazwa, Widen(opis->Deinstalator)))
+            deinstalator = true;
+        else
+            inne = true;
+    } while (!inne && FindNextFileW(szukaj, &f));
+    FindClose(szukaj);
+    if (!deinstalator || inne) return z;
+    const std::optional<TPlikRekordu> wlasny = OdciskPliku(obraz);
+    std::optional<TPlikRekordu> tutaj = OdciskPliku(katalog + "\\" + opis->Deinstalator);
+    if (!wlasny || !tutaj || wlasny->Rozmiar != tutaj->Rozmiar || wlasny->Sha256 != tutaj->Sha256) return z;
+    TRekordDeinstalacji r;
+    r.Katalog = katalog;
+    r.Pliki.push_back(std::move(*tutaj));
+    r.Katalogi.push_back(katalog);
+    // The rules of a written record hold for this one too.
+    const std::optional<std::string> zapis = TekstRekordu(r);
+    if (!zapis || CzytajRekord(*zapis, MiejscaProduktu()).Wynik != TWynikRekordu::wrDobrze) return z;
+    z.Stan = TStanZapisu::zsResztka;
+    z.Rekord = std::move(r);
+    return z;
 }
 
 TWynikUsuwania UsunZainstalowane(const TRekordDeinstalacji& rekord, std::string_view plikRekordu,

@@ -80,6 +80,29 @@ TMiejscaProduktu MiejscaProduktu();
 TWynikUsuwania UsunZainstalowane(const TRekordDeinstalacji& rekord, std::string_view plikRekordu,
                                  const TMiejscaProduktu& miejsca, const TObslugaUsuwania& obsluga);
 
+// What a run of the uninstaller finds to work from in its folder.
+enum class TStanZapisu : std::uint8_t {
+    zsDobry,       // a sound record written for this folder
+    zsResztka,     // no record, and the folder holds only a copy of the running uninstaller: what a run ended
+                   // after it removed the record leaves
+    zsBrak,        // no record, and not such a rest
+    zsUszkodzony,  // a record that cannot be read, is damaged or reaches outside the product's places
+    zsObcy,        // a sound record written for another folder
+};
+
+struct TZapisDeinstalacji {
+    TStanZapisu Stan = TStanZapisu::zsBrak;
+    // zsDobry, zsObcy: the record; zsResztka: the uninstaller (with the running one's size and digest) and the
+    // folder; otherwise empty.
+    TRekordDeinstalacji Rekord;
+};
+
+// Reads the record in katalog (no trailing backslash) for the uninstaller whose own file is obraz. Without a
+// record, the folder is a finished run's rest only when it holds nothing but the product's uninstaller, that
+// file has the bytes of obraz, and no uninstall entry of the product names a folder (here or elsewhere: only
+// a record could say whose the entry is).
+TZapisDeinstalacji ZapisDeinstalacji(const std::string& katalog, const std::string& obraz);
+
 struct TOpisProduktu;
 // The product's uninstall entry below the root: "SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\" + name.
 std::string KluczDeinstalacji(const TOpisProduktu& opis);
