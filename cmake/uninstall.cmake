@@ -22,9 +22,9 @@ target_link_libraries(deinstalka PRIVATE werb_deinstalka werb_manifest shell32)
 target_compile_options(deinstalka PRIVATE ${WARNINGS})
 set_target_properties(deinstalka PROPERTIES OUTPUT_NAME DeInstalka RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR})
 
-# Installs through the wizard from D: (its programs from the resources), then uninstalls in the test process
-# and through the uninstall entry's command line; HKCU, HKLM, %TEMP%, the Start menu and D: are shared: run
-# alone. The group's link names have Polish letters: a UTF-8 locale on the Unix side.
+# Installs through the wizard from D: (its programs from the resources), then uninstalls in the test process,
+# through the uninstall entry's command line, and as runs of the test program started again and ended at each
+# step; HKCU, HKLM, %TEMP%, the Start menu and D: are shared: run alone. The group's link names have Polish letters: a UTF-8 locale on the Unix side.
 werb_win32_test(test_uninstall tests/win32/test_uninstall.cpp tools/demo-driver/Desktop.cpp)
 target_link_libraries(test_uninstall PRIVATE werb_deinstalka werb_wizard werb_manifest werb_programs version)
 add_dependencies(test_uninstall deinstalka)

@@ -197,8 +197,11 @@ public:
     TUsuwanie(const TRekordDeinstalacji& rekord, const TMiejscaProduktu& miejsca, const TObslugaUsuwania& obsluga)
         : FRekord(rekord), FMiejsca(miejsca), FObsluga(obsluga)
     {
+        for (const std::string& k : rekord.Katalogi)
+            if (!TenSamTekst(k, rekord.Katalog)) FKatalogiWewnatrz.push_back(k);
+        // The record and the last step (the uninstaller and the target folder) are one step each.
         FWszystkie = static_cast<int>(rekord.Pliki.size() + rekord.Skroty.size() + rekord.Wartosci.size() +
-                                      rekord.Klucze.size() + rekord.Grupy.size() + rekord.Katalogi.size()) + 1;
+                                      rekord.Klucze.size() + rekord.Grupy.size() + FKatalogiWewnatrz.size()) + 2;
         for (TKorzen k : {TKorzen::HKCU, TKorzen::HKLM}) {
             FObceUstawienia[Indeks(k)] = UstawieniaInnejInstalacji(k);
             FObcyWpis[Indeks(k)] = WpisInnejInstalacji(k);
@@ -240,7 +243,8 @@ private:
     void Skroty();
     void Wartosci(bool wpis);
     void Klucze(bool wpis);
-    void Katalogi(const std::vector<std::string>& katalogi);
+    // Each folder a step of its own, unless krok is false (a step already taken for it).
+    void Katalogi(const std::vector<std::string>& katalogi, bool krok = true);
     bool UsunRekord(const std::string& plikRekordu);
     bool ZapiszReszte(const std::string& plikRekordu);
     bool Wpisu(std::string_view klucz) const
@@ -263,6 +267,7 @@ private:
     std::vector<std::wstring> FMiejscaFolderow;  // of FMiejsca.FolderySkrotow, in its order
     std::string FDeinstalator;  // the uninstaller in the target folder: it goes last, or stays with the record
     std::string FKluczWpisu;    // the uninstall entry: the same
+    std::vector<std::string> FKatalogiWewnatrz;  // the recorded folders but the target folder itself
     std::optional<TOtwarty> FOtwartyDeinstalator;
     std::optional<TPlikRekordu> FPlikDeinstalatora;
     bool FNiedokonczone = false;
@@ -466,10 +471,10 @@ void TUsuwanie::Klucze(bool wpis)
     }
 }
 
-void TUsuwanie::Katalogi(const std::vector<std::string>& katalogi)
+void TUsuwanie::Katalogi(const std::vector<std::string>& katalogi, bool krok)
 {
     for (const std::string& k : OdSrodka(katalogi)) {
-        Krok(k);
+        if (krok) Krok(k);
         TOtwarty o = OtworzWMiejscu(k, Oczekiwane(k), true);
         if (o.Stan == TOtwarcie::Brak) continue;
         if (o.Stan != TOtwarcie::Otwarty) {
@@ -493,6 +498,8 @@ void TUsuwanie::Katalogi(const std::vector<std::string>& katalogi)
 bool TUsuwanie::UsunRekord(const std::string& plikRekordu)
 {
     TOtwarty o = OtworzWMiejscu(plikRekordu, Oczekiwane(plikRekordu), false);
+    // A run that works from what an ended run left has no record to remove.
+    if (o.Stan == TOtwarcie::Brak) return true;
     return o.Stan == TOtwarcie::Otwarty && o.Usuwalny && UsunPrzezUchwyt(o.Uchwyt.Get()) == ERROR_SUCCESS;
 }
 
@@ -513,35 +520,53 @@ bool TUsuwanie::ZapiszReszte(const std::string& plikRekordu)
            zapisano == tekst->size() && SetEndOfFile(plik.Get());
 }
 
+// The order lets a run ended at any step (killed, the power gone) be finished by the next one. Everything the
+// uninstall entry and the record do not need goes first; then the entry; then the record; the uninstaller
+// and the target folder last, in one step. Until the entry is gone it starts the uninstaller; until the record
+// is gone the uninstaller in the target folder finds it; after that the folder holds only the uninstaller,
+// which a run without a record recognises as its own copy (ZapisDeinstalacji).
 TWynikUsuwania TUsuwanie::Wykonaj(const std::string& plikRekordu)
 {
     Pliki();
     Skroty();
     Wartosci(false);
     Klucze(false);
+    Katalogi(FRekord.Grupy);
+    Katalogi(FKatalogiWewnatrz);
+    if (!FNiedokonczone) {
+        Wartosci(true);
+        Klucze(true);
+    }
     Krok(plikRekordu);
     if (FNiedokonczone) {
-        // The uninstaller, its entry and a record of what is left, so that a second run can finish the work.
+        // The uninstaller, what is left of its entry and a record of what is left, so that a second run can
+        // finish the work.
         if (FPlikDeinstalatora) FReszta.Pliki.push_back(*FPlikDeinstalatora);
         for (const TWartoscRekordu& w : FRekord.Wartosci)
-            if (Wpisu(w.Klucz)) FReszta.Wartosci.push_back(w);
+            if (Wpisu(w.Klucz)) FReszta.DodajWartosc(w.Korzen, w.Klucz, w.Nazwa);
         for (const TKluczRekordu& k : FRekord.Klucze)
-            if (Wpisu(k.Klucz)) FReszta.Klucze.push_back(k);
+            if (Wpisu(k.Klucz)) FReszta.DodajKlucz(k.Korzen, k.Klucz);
         FOtwartyDeinstalator.reset();
         // Unwritten, the whole record stays: what is gone is skipped by the next run.
         ZapiszReszte(plikRekordu);
         FWynik.RekordPozostawiony = true;
-    } else {
-        if (FOtwartyDeinstalator && FPlikDeinstalatora && Usun(*FOtwartyDeinstalator, FPlikDeinstalatora->Sciezka))
-            ++FWynik.Pliki;
-        FOtwartyDeinstalator.reset();
-        Wartosci(true);
-        Klucze(true);
-        // The record goes last of the files: until then a second run could still finish the work.
-        UsunRekord(plikRekordu);
+        return std::move(FWynik);
     }
-    Katalogi(FRekord.Grupy);
-    Katalogi(FRekord.Katalogi);
+    if (!UsunRekord(plikRekordu)) {
+        // Without the uninstaller next to it a record that stays would be one nothing can start.
+        FOtwartyDeinstalator.reset();
+        Zostaw(plikRekordu, TPowod::pwNieUsuniety);
+        FWynik.RekordPozostawiony = true;
+        return std::move(FWynik);
+    }
+    // One step: between the two, nothing would be left to start a next run.
+    const bool celZapisany = std::any_of(FRekord.Katalogi.begin(), FRekord.Katalogi.end(),
+                                         [&](const std::string& k) { return TenSamTekst(k, FRekord.Katalog); });
+    Krok(celZapisany || !FPlikDeinstalatora ? FRekord.Katalog : FPlikDeinstalatora->Sciezka);
+    if (FOtwartyDeinstalator && FPlikDeinstalatora && Usun(*FOtwartyDeinstalator, FPlikDeinstalatora->Sciezka))
+        ++FWynik.Pliki;
+    FOtwartyDeinstalator.reset();
+    if (celZapisany) Katalogi({FRekord.Katalog}, false);
     return std::move(FWynik);
 }
 
@@ -635,6 +660,57 @@ TMiejscaProduktu MiejscaProduktu()
         m.KluczDeinstalacji = KluczDeinstalacji(*opis);
     }
     return m;
+}
+
+TZapisDeinstalacji ZapisDeinstalacji(const std::string& katalog, const std::string& obraz)
+{
+    TZapisDeinstalacji z;
+    const std::optional<std::string> tekst = CzytajPlik(katalog + "\\" + kPlikRekordu);
+    if (tekst) {
+        TOdczytRekordu odczyt = CzytajRekord(*tekst, MiejscaProduktu());
+        if (odczyt.Wynik != TWynikRekordu::wrDobrze) {
+            z.Stan = TStanZapisu::zsUszkodzony;
+            return z;
+        }
+        // Copied elsewhere, a record would still name the files of the folder it was written in.
+        z.Stan = TenSamTekst(odczyt.Rekord.Katalog, katalog) ? TStanZapisu::zsDobry : TStanZapisu::zsObcy;
+        z.Rekord = std::move(odczyt.Rekord);
+        return z;
+    }
+    const TOpisProduktu* opis = OpisProduktu(NumerProduktu);
+    if (!opis || !SciezkaBezpieczna(katalog)) return z;
+    for (TKorzen k : {TKorzen::HKCU, TKorzen::HKLM})
+        if (CzytajTekst(k, KluczDeinstalacji(*opis), L"UninstallString")) return z;
+    // Nothing in the folder but the uninstaller, as a plain file: no record (one that cannot be read is there).
+    bool deinstalator = false, inne = false;
+    WIN32_FIND_DATAW f{};
+    const HANDLE szukaj = FindFirstFileExW(Widen(katalog + "\\*").c_str(), FindExInfoBasic, &f,
+                                          FindExSearchNameMatch, nullptr, 0);
+    if (szukaj == INVALID_HANDLE_VALUE) return z;
+    do {
+        const std::wstring nazwa = f.cFileName;
+        if (nazwa == L"." || nazwa == L"..") continue;
+        if (!(f.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
+            TenSamTekstW(nazwa, Widen(opis->Deinstalator)))
+            deinstalator = true;
+        else
+            inne = true;
+    } while (!inne && FindNextFileW(szukaj, &f));
+    FindClose(szukaj);
+    if (!deinstalator || inne) return z;
+    const std::optional<TPlikRekordu> wlasny = OdciskPliku(obraz);
+    std::optional<TPlikRekordu> tutaj = OdciskPliku(katalog + "\\" + opis->Deinstalator);
+    if (!wlasny || !tutaj || wlasny->Rozmiar != tutaj->Rozmiar || wlasny->Sha256 != tutaj->Sha256) return z;
+    TRekordDeinstalacji r;
+    r.Katalog = katalog;
+    r.Pliki.push_back(std::move(*tutaj));
+    r.Katalogi.push_back(katalog);
+    // The rules of a written record hold for this one too.
+    const std::optional<std::string> zapis = TekstRekordu(r);
+    if (!zapis || CzytajRekord(*zapis, MiejscaProduktu()).Wynik != TWynikRekordu::wrDobrze) return z;
+    z.Stan = TStanZapisu::zsResztka;
+    z.Rekord = std::move(r);
+    return z;
 }
 
 TWynikUsuwania UsunZainstalowane(const TRekordDeinstalacji& rekord, std::string_view plikRekordu,

@@ -70,14 +70,38 @@ struct TObslugaUsuwania {
 TMiejscaProduktu MiejscaProduktu();
 
 // Removes what the record names and nothing else: unchanged files (changed ones only when the user agrees),
-// unchanged links, the values of the registry unless another installation owns them, then the keys, the
-// record file plikRekordu, the group and the folders that are left empty, innermost first. A file is checked
-// and deleted through one handle, and only where the record says it is: nothing is reached through a
-// reparse point below the target, the Programs or the Desktop folder. Files in use are left to the next
+// unchanged links, the values of the registry unless another installation owns them, then the keys, the group
+// and the folders that are left empty, innermost first, then the uninstall entry, the record file plikRekordu,
+// and last the uninstaller with the target folder: a run ended at any step is finished by the next one. A
+// file is checked and deleted through one handle, and only where the record says it is: nothing is reached
+// through a reparse point below the target, the Programs or the Desktop folder. Files in use are left to the next
 // restart; when anything else that a second run could remove stays, the record is rewritten to what is left
 // and the uninstaller and the uninstall entry stay with it.
 TWynikUsuwania UsunZainstalowane(const TRekordDeinstalacji& rekord, std::string_view plikRekordu,
                                  const TMiejscaProduktu& miejsca, const TObslugaUsuwania& obsluga);
+
+// What a run of the uninstaller finds to work from in its folder.
+enum class TStanZapisu : std::uint8_t {
+    zsDobry,       // a sound record written for this folder
+    zsResztka,     // no record, and the folder holds only a copy of the running uninstaller: what a run ended
+                   // after it removed the record leaves
+    zsBrak,        // no record, and not such a rest
+    zsUszkodzony,  // a record that cannot be read, is damaged or reaches outside the product's places
+    zsObcy,        // a sound record written for another folder
+};
+
+struct TZapisDeinstalacji {
+    TStanZapisu Stan = TStanZapisu::zsBrak;
+    // zsDobry, zsObcy: the record; zsResztka: the uninstaller (with the running one's size and digest) and the
+    // folder; otherwise empty.
+    TRekordDeinstalacji Rekord;
+};
+
+// Reads the record in katalog (no trailing backslash) for the uninstaller whose own file is obraz. Without a
+// record, the folder is a finished run's rest only when it holds nothing but the product's uninstaller, that
+// file has the bytes of obraz, and no uninstall entry of the product names a folder (here or elsewhere: only
+// a record could say whose the entry is).
+TZapisDeinstalacji ZapisDeinstalacji(const std::string& katalog, const std::string& obraz);
 
 struct TOpisProduktu;
 // The product's uninstall entry below the root: "SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\" + name.

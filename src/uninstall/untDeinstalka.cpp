@@ -117,15 +117,13 @@ std::string TekstWyniku(TJezyk jezyk, const TWynikUsuwania& wynik, const std::st
     return tekst;
 }
 
-int Deinstaluj(const std::string& katalog, TfrmDeinstalka& okno, TfrmPytanie& pytanie, HANDLE rodzic)
+int Deinstaluj(const std::string& katalog, TfrmDeinstalka& okno, TfrmPytanie& pytanie, HANDLE rodzic,
+               const std::string& obraz)
 {
     const std::string plikRekordu = katalog + "\\" + kPlikRekordu;
-    const std::optional<std::string> tekst = CzytajPlik(plikRekordu);
-    const TOdczytRekordu odczyt = tekst ? CzytajRekord(*tekst, MiejscaProduktu()) : TOdczytRekordu{};
-    const bool poprawny = tekst && odczyt.Wynik == TWynikRekordu::wrDobrze;
-    // Copied elsewhere, a record would still name the files of the folder it was written in.
-    const bool tutejszy = poprawny && TenSamTekst(odczyt.Rekord.Katalog, katalog);
-    const TJezyk jezyk = JezykDeinstalacji(poprawny ? &odczyt.Rekord : nullptr);
+    const TZapisDeinstalacji zapis = ZapisDeinstalacji(katalog, obraz.empty() ? SciezkaAplikacji() : obraz);
+    const bool tutejszy = zapis.Stan == TStanZapisu::zsDobry || zapis.Stan == TStanZapisu::zsResztka;
+    const TJezyk jezyk = JezykDeinstalacji(zapis.Stan == TStanZapisu::zsDobry ? &zapis.Rekord : nullptr);
 
     okno.UstawJezyk(jezyk);
     pytanie.UstawJezyk(jezyk);
@@ -135,10 +133,11 @@ int Deinstaluj(const std::string& katalog, TfrmDeinstalka& okno, TfrmPytanie& py
     Application.ProcessMessages();
 
     if (!tutejszy) {
-        const std::string powod =
-            !tekst      ? Format(T(jezyk, tdBrakRekordu), {Tytul(), plikRekordu})
-            : !poprawny ? Format(T(jezyk, tdRekordUszkodzony), {Tytul(), plikRekordu})
-                        : Format(T(jezyk, tdRekordObcy), {Tytul(), plikRekordu, odczyt.Rekord.Katalog});
+        const TTekstDeinstalki tekst = zapis.Stan == TStanZapisu::zsBrak         ? tdBrakRekordu
+                                       : zapis.Stan == TStanZapisu::zsUszkodzony ? tdRekordUszkodzony
+                                                                                 : tdRekordObcy;
+        // The texts of two arguments ignore the third.
+        const std::string powod = Format(T(jezyk, tekst), {Tytul(), plikRekordu, zapis.Rekord.Katalog});
         PokazPytanie(pytanie, okno, powod, rpOK);
         okno.Hide();
         return 1;
@@ -153,6 +152,8 @@ int Deinstaluj(const std::string& katalog, TfrmDeinstalka& okno, TfrmPytanie& py
 
     TObslugaUsuwania obsluga;
     obsluga.UsunZmienione = [&](const std::vector<std::string>& zmienione) {
+        // The rest of a finished run is only the uninstaller as it was checked: changed since, it stays.
+        if (zapis.Stan == TStanZapisu::zsResztka) return false;
         // The user's own work is at stake: Enter keeps it.
         std::function<void()> onShow = std::exchange(pytanie.OnShow, [&pytanie] {
             pytanie.SetActiveControl(&pytanie.btnNie);
@@ -171,7 +172,7 @@ int Deinstaluj(const std::string& katalog, TfrmDeinstalka& okno, TfrmPytanie& py
         okno.GaugePostep.SetProgress(zrobione);
         Application.ProcessMessages();
     };
-    const TWynikUsuwania wynik = UsunZainstalowane(odczyt.Rekord, plikRekordu, MiejscaProduktu(), obsluga);
+    const TWynikUsuwania wynik = UsunZainstalowane(zapis.Rekord, plikRekordu, MiejscaProduktu(), obsluga);
     okno.lblPlik.SetCaption("");
     okno.GaugePostep.SetProgress(okno.GaugePostep.MaxValue());
     Application.ProcessMessages();

@@ -1,6 +1,7 @@
 // The uninstallation for real: a complete installation through the wizard from D:, its record, then the
 // uninstaller in this process (its dialogs answered through the test hook) and as the system's list of programs
-// starts it, from the uninstall entry's command line; the prefix's files and registry before and after.
+// starts it, from the uninstall entry's command line; runs ended at each step (this program started again) and
+// the next run that finishes them; the prefix's files and registry before and after.
 #include "test_settings_support.h"
 #include "test_wizard_support.h"
 
@@ -105,6 +106,39 @@ std::string Lacking(const Snapshot& of, const Snapshot& in)
     for (const std::wstring& e : of)
         if (!in.count(e)) out += "\n  " + Narrow(e);
     return out;
+}
+
+// ---- a run of the uninstaller ended at a step: this program again, as the next run ----
+
+// How the child run ended, as its exit code.
+constexpr UINT kKilled = 0xDEAD;       // ended by itself at the step it was told, nothing cleaned up
+constexpr UINT kNothingToStart = 2;    // neither the uninstall entry nor the target folder starts an uninstaller
+constexpr UINT kRefused = 3;           // no record and no finished run's rest: the uninstaller removes nothing
+constexpr UINT kAskedChanged = 4;      // it asked about changed files: only the installation's own are there
+constexpr UINT kLeftSomething = 5;     // it finished but kept or deferred something
+
+// A line of the child's output: "step<TAB>what comes next".
+constexpr char kStepLine[] = "step\t";
+
+void Say(const std::string& line)
+{
+    const std::string text = line + "\n";
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+}
+
+// The uninstaller a user starts: the uninstall entry's command line while it exists, else the one in the
+// target folder; empty when neither is there.
+std::wstring UninstallerAUserStarts(const std::wstring& target)
+{
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE})
+        if (const std::optional<RegString> command = ReadRegString(root, kUninstallKey, L"UninstallString")) {
+            std::wstring file = command->Text;
+            if (file.size() >= 2 && file.front() == L'"' && file.back() == L'"') file = file.substr(1, file.size() - 2);
+            return Exists(file) ? file : std::wstring();
+        }
+    const std::wstring own = target + L"\\DeInstalka.exe";
+    return Exists(own) ? own : std::wstring();
 }
 
 // ---- the uninstaller in this process ----
@@ -250,6 +284,127 @@ protected:
         TfrmPytanie question;
         TModalWatchdog watchdog(question, 60000);
         return Deinstaluj(Narrow(FTarget), window, question, nullptr);
+    }
+
+    struct RunResult {
+        DWORD Code = 0;
+        std::vector<std::string> Steps;  // what each step said came next, in order
+        std::string Output;
+    };
+
+    // This program again, as the next run of the uninstaller a user starts: it ends itself at the step killAt
+    // (from 1; -1 the last one; 0 none), as a killed process or a power cut ends it.
+    RunResult NextRun(int killAt)
+    {
+        SetEnvironmentVariableW(L"WERB_KILL_AT", std::to_wstring(killAt).c_str());
+        SetEnvironmentVariableW(L"WERB_KILL_TARGET", FTarget.c_str());
+        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+        HANDLE readEnd = nullptr, writeEnd = nullptr;
+        RunResult r;
+        if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) {
+            ADD_FAILURE() << "no pipe";
+            return r;
+        }
+        UniqueHandle reading(readEnd), writing(writeEnd);
+        SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+        wchar_t self[MAX_PATH] = {};
+        GetModuleFileNameW(nullptr, self, MAX_PATH);
+        std::wstring line = L"\"" + std::wstring(self) +
+                            L"\" --gtest_filter=UninstallRun.DISABLED_AsTheNextRun --gtest_also_run_disabled_tests"
+                            L" --gtest_color=no";
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdOutput = si.hStdError = writeEnd;
+        si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+        PROCESS_INFORMATION pi{};
+        const BOOL started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+        SetEnvironmentVariableW(L"WERB_KILL_AT", nullptr);
+        SetEnvironmentVariableW(L"WERB_KILL_TARGET", nullptr);
+        if (!started) {
+            ADD_FAILURE() << "the next run did not start: " << GetLastError();
+            return r;
+        }
+        UniqueHandle process(pi.hProcess), thread(pi.hThread);
+        writing = UniqueHandle();
+        char buffer[4096];
+        DWORD n = 0;
+        while (ReadFile(readEnd, buffer, sizeof buffer, &n, nullptr) && n > 0) r.Output.append(buffer, n);
+        // A bound for a hang, not a timing: the run has closed its output.
+        EXPECT_EQ(WaitForSingleObject(process.Get(), 120000), WAIT_OBJECT_0) << "the next run hangs";
+        GetExitCodeProcess(process.Get(), &r.Code);
+        for (std::size_t at = 0; at < r.Output.size();) {
+            std::size_t end = r.Output.find('\n', at);
+            if (end == std::string::npos) end = r.Output.size();
+            const std::string l = r.Output.substr(at, end - at);
+            if (l.rfind(kStepLine, 0) == 0) r.Steps.push_back(l.substr(std::size(kStepLine) - 1));
+            at = end + 1;
+        }
+        return r;
+    }
+
+    // DeInstalka.exe started as a user starts it (from the list of programs or the folder, without a console);
+    // its question answered Yes, its closing message OK. What its messages said, once its copy in %TEMP% has
+    // ended and the batch file has taken the copy and its folder away.
+    std::vector<std::string> RunAsUser(const std::wstring& uninstaller)
+    {
+        std::vector<std::string> said;
+        std::wstring line = L"\"" + uninstaller + L"\"";
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi{};
+        if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr, nullptr, &si,
+                            &pi)) {
+            ADD_FAILURE() << "cannot start " << Narrow(line);
+            return said;
+        }
+        UniqueHandle process(pi.hProcess), thread(pi.hThread);
+        const std::string attention = PobierzTekst(jzPolski, txtAttention);
+        const std::string yesText = PobierzTekst(jzPolski, txtYes);
+        DWORD copy = 0;
+        std::wstring privateFolder;
+        for (;;) {
+            HWND message = nullptr;
+            if (!WaitUntil([&] {
+                    for (HWND w : TopLevel(L"WerbForm", &attention))
+                        if (ProcessOf(w) != pi.dwProcessId) message = w;
+                    return message != nullptr;
+                })) {
+                ADD_FAILURE() << "no message from the uninstaller's copy";
+                return said;
+            }
+            if (!copy) {
+                copy = ProcessOf(message);
+                const std::wstring image = LongPath(ImageOfProcess(copy));
+                privateFolder = image.substr(0, image.find_last_of(L'\\'));
+            }
+            const auto textOf = [](HWND w) {
+                std::string text;
+                for (HWND l : VisibleChildren(w, L"WerbLabel")) text += TextOf(l);
+                return text;
+            };
+            const std::string text = textOf(message);
+            said.push_back(text);
+            if (HWND yes = VisibleChild(message, L"Button", yesText)) {
+                Click(yes);
+                // The same dialog shows the closing message: hidden, or another text.
+                EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(message) || textOf(message) != text; }))
+                    << "the question stays";
+                continue;
+            }
+            HWND ok = VisibleChild(message, L"Button", "OK");
+            if (!ok) {
+                ADD_FAILURE() << "a message with neither Yes nor OK: " << text;
+                return said;
+            }
+            Click(ok);
+            break;
+        }
+        EXPECT_TRUE(WaitForProcessEnd(copy, 60000));
+        EXPECT_TRUE(InRelaunchFolder(privateFolder + L"\\DeInstalka.exe")) << Narrow(privateFolder);
+        EXPECT_TRUE(WaitUntil([&] { return !Exists(privateFolder); }, 60000))
+            << "the copy, its batch file or their folder stayed in %TEMP%";
+        return said;
     }
 
     std::wstring FTarget;
@@ -788,3 +943,179 @@ TEST_P(UninstallEntry, ItsCommandLineRemovesTheProductAndLeavesOnlyWhatTheUserAd
 
 INSTANTIATE_TEST_SUITE_P(PolishAndFrench, UninstallEntry,
                          ::testing::Values(LanguageCase{jzPolski, 0}, LanguageCase{jzFrancuski, 2}));
+
+// ---- a run ended at any step: the next one finishes ----
+
+// Only as NextRun starts it: the uninstaller's run without its windows (the record or a finished run's rest
+// read as DeInstalka.exe reads them, the same removal), ended by itself at step WERB_KILL_AT. The running
+// uninstaller's image is the built DeInstalka.exe, whose bytes the installation copied into the target.
+TEST(UninstallRun, DISABLED_AsTheNextRun)
+{
+    const int killAt = _wtoi(Env(L"WERB_KILL_AT").c_str());
+    const std::wstring image = ThroughZ(Env(L"WERB_DEINSTALKA"));
+    NumerProduktu = 1;
+    JezykProduktu = jzFrancuski;
+    const std::wstring started = UninstallerAUserStarts(Env(L"WERB_KILL_TARGET"));
+    if (started.empty()) {
+        Say("nothing to start");
+        ExitProcess(kNothingToStart);
+    }
+    const std::string folder = Narrow(started.substr(0, started.find_last_of(L'\\')));
+    const TZapisDeinstalacji zapis = ZapisDeinstalacji(folder, Narrow(image));
+    if (zapis.Stan != TStanZapisu::zsDobry && zapis.Stan != TStanZapisu::zsResztka) {
+        Say(zapis.Stan == TStanZapisu::zsBrak ? "refused: no record" : "refused: a damaged or foreign record");
+        ExitProcess(kRefused);
+    }
+    Say(zapis.Stan == TStanZapisu::zsResztka ? "rest of a finished run" : "record");
+    int steps = 0;
+    TObslugaUsuwania obsluga;
+    obsluga.UsunZmienione = [](const std::vector<std::string>& changed) {
+        Say("asked about " + changed.front());
+        ExitProcess(kAskedChanged);
+        return false;
+    };
+    obsluga.Postep = [&](const std::string& co, int done, int all) {
+        Say(std::string(kStepLine) + co);
+        ++steps;
+        if (steps == killAt || (killAt < 0 && done == all - 1)) TerminateProcess(GetCurrentProcess(), kKilled);
+    };
+    const TWynikUsuwania wynik =
+        UsunZainstalowane(zapis.Rekord, folder + "\\" + kPlikRekordu, MiejscaProduktu(), obsluga);
+    for (const TPozostawiony& p : wynik.Pozostawione) Say("kept " + p.Co);
+    for (const std::string& p : wynik.PoRestarcie) Say("at the restart " + p);
+    if (wynik.RekordPozostawiony) Say("record kept");
+    const bool all = wynik.Pozostawione.empty() && wynik.PoRestarcie.empty() && !wynik.RekordPozostawiony;
+    ExitProcess(all ? 0 : kLeftSomething);
+}
+
+// A whole run counts the steps; then a run is ended at step 1, the next one (started as a user starts it,
+// from the state the ended one left) at step 2, and so on: a run ended at k has done exactly what a whole run
+// does before step k, so each kill point is followed by a run that goes on from there. After the last step's
+// kill the folder holds only DeInstalka.exe, and runs of that rest are ended at each of their steps too. The
+// last run ends by itself, and the prefix is as it was before the installation.
+TEST_F(UninstallTest, KilledAtAnyStepTheNextRunFinishesTheRemoval)
+{
+    Install();
+    ASSERT_FALSE(HasFatalFailure());
+    FForms.reset();
+    const RunResult whole = NextRun(0);
+    ASSERT_EQ(whole.Code, 0u) << whole.Output;
+    const std::vector<std::string> steps = whole.Steps;
+    const int all = static_cast<int>(steps.size());
+    ASSERT_GT(all, 40) << whole.Output;
+    // The record, then the target folder with its uninstaller: the last two steps.
+    EXPECT_EQ(steps[all - 2], Narrow(RecordFile()));
+    EXPECT_EQ(steps[all - 1], Narrow(FTarget));
+    Snapshot after = Prefix();
+    ASSERT_EQ(after, FBefore) << "a whole run left:" << Lacking(after, FBefore)
+                              << "\nremoved:" << Lacking(FBefore, after);
+
+    FForms = std::make_unique<TFormularze>();
+    Install();
+    ASSERT_FALSE(HasFatalFailure());
+    FForms.reset();
+    int resumed = 0;
+    for (int k = 1; k <= all; ++k) {
+        const RunResult r = NextRun(k);
+        ASSERT_EQ(r.Code, kKilled) << "the run to be killed at " << k << " ended otherwise:\n" << r.Output;
+        // The same steps in the same order as the whole run's: nothing done is done again differently.
+        ASSERT_EQ(r.Steps, std::vector<std::string>(steps.begin(), steps.begin() + k)) << r.Output;
+        if (UninstallerAUserStarts(FTarget).empty()) {
+            ADD_FAILURE() << "killed at " << k << " (" << steps[k - 1] << "): nothing left to start the next run";
+            continue;
+        }
+        ++resumed;
+    }
+    // Only the uninstaller in its folder: no record, no entry. Runs of that rest, each ended one step later,
+    // until one ends by itself.
+    EXPECT_EQ(NamesIn(FTarget + L"\\"), std::vector<std::wstring>{L"DeInstalka.exe"});
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kUninstallKey));
+    int restAll = 0, restResumed = 0;
+    for (int j = 1;; ++j) {
+        const RunResult r = NextRun(j);
+        ASSERT_NE(r.Output.find("rest of a finished run"), std::string::npos) << r.Output;
+        if (r.Code != kKilled) {
+            ASSERT_EQ(r.Code, 0u) << r.Output;
+            restAll = static_cast<int>(r.Steps.size());
+            ASSERT_EQ(restAll, j - 1) << r.Output;
+            break;
+        }
+        ASSERT_EQ(static_cast<int>(r.Steps.size()), j) << r.Output;
+        ASSERT_LT(j, 10) << "the rest's run never ends:\n" << r.Output;
+        if (UninstallerAUserStarts(FTarget).empty())
+            ADD_FAILURE() << "the rest's run killed at " << j << ": nothing left to start the next run";
+        else
+            ++restResumed;
+    }
+    after = Prefix();
+    const bool finished = after == FBefore;
+    EXPECT_TRUE(finished) << "left:" << Lacking(after, FBefore) << "\nremoved:" << Lacking(FBefore, after);
+    std::printf("uninstaller killed at k of %d steps: %d/%d completed\n", all, finished ? resumed : 0, all);
+    std::printf("its rest (DeInstalka.exe alone, no record) killed at k of %d steps: %d/%d completed\n", restAll,
+                finished ? restResumed : 0, restAll);
+    EXPECT_EQ(resumed, all);
+    EXPECT_EQ(restResumed, restAll);
+    EXPECT_GT(restAll, 0);
+}
+
+// The state of a run killed at its last step, and DeInstalka.exe started there as a user starts it: with
+// another file in the folder it removes nothing and says there is no record; alone, it finishes.
+TEST_F(UninstallTest, AFolderLeftWithOnlyItsUninstallerIsFinishedByItAndWithAnotherFileNothingIsRemoved)
+{
+    Install();
+    ASSERT_FALSE(HasFatalFailure());
+    FForms.reset();
+    const RunResult killed = NextRun(-1);
+    ASSERT_EQ(killed.Code, kKilled) << killed.Output;
+    ASSERT_EQ(NamesIn(FTarget + L"\\"), std::vector<std::wstring>{L"DeInstalka.exe"});
+    const std::wstring uninstaller = Target(L"DeInstalka.exe");
+    ASSERT_EQ(UninstallerAUserStarts(FTarget), uninstaller) << "the entry outlived the record";
+
+    // What no record vouches for is no finished run's rest.
+    const std::string target = Narrow(FTarget), image = Narrow(ThroughZ(Env(L"WERB_DEINSTALKA")));
+    EXPECT_EQ(ZapisDeinstalacji(target, image).Stan, TStanZapisu::zsResztka);
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    EXPECT_EQ(ZapisDeinstalacji(target, Narrow(self)).Stan, TStanZapisu::zsBrak) << "another uninstaller runs";
+    {
+        const wchar_t other[] = L"\"C:\\Inny\\DeInstalka.exe\"";
+        {
+            UniqueRegKey entry;
+            ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kUninstallKey.c_str(), 0, nullptr, 0,
+                                      KEY_SET_VALUE | kView32, nullptr, entry.Receive(), nullptr),
+                      ERROR_SUCCESS);
+            ASSERT_EQ(RegSetValueExW(entry.Get(), L"UninstallString", 0, REG_SZ, reinterpret_cast<const BYTE*>(other),
+                                     sizeof other),
+                      ERROR_SUCCESS);
+        }
+        EXPECT_EQ(ZapisDeinstalacji(target, image).Stan, TStanZapisu::zsBrak) << "an entry names another folder";
+        DeleteTree32(HKEY_CURRENT_USER, kUninstallKey);
+        RegDeleteKeyW(HKEY_CURRENT_USER, kProgramList);
+    }
+    MakeFolder(Target(L"Puste"));
+    EXPECT_EQ(ZapisDeinstalacji(target, image).Stan, TStanZapisu::zsBrak) << "a folder in it";
+    RemoveDirectoryW(Target(L"Puste").c_str());
+
+    // The user's file: nothing goes, and the message says why.
+    ASSERT_TRUE(WriteBytes(Target(L"moje notatki.txt"), "notatki"));
+    const Snapshot withNotes = Prefix();
+    std::vector<std::string> said = RunAsUser(uninstaller);
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_EQ(said.size(), 1u) << "one message, no question";
+    EXPECT_NE(said[0].find(Format(U(jzPolski, tdBrakRekordu), {"Werbfranko", Narrow(RecordFile())})),
+              std::string::npos)
+        << said[0];
+    Snapshot after = Prefix();
+    EXPECT_EQ(after, withNotes) << "removed:" << Lacking(withNotes, after) << "\nadded:" << Lacking(after, withNotes);
+
+    // Alone again: the uninstaller and its folder go, and it says the product was removed.
+    ASSERT_TRUE(DeleteFileW(Target(L"moje notatki.txt").c_str()));
+    said = RunAsUser(uninstaller);
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_EQ(said.size(), 2u) << "the question, the closing message";
+    EXPECT_NE(said[0].find(Format(U(jzPolski, tdPytanie), {"Werbfranko"})), std::string::npos) << said[0];
+    EXPECT_NE(said[1].find(Format(U(jzPolski, tdUsunietoWszystko), {"Werbfranko"})), std::string::npos) << said[1];
+    EXPECT_NE(said[1].find(Format(U(jzPolski, tdLiczby), {1, 1, 0, 0})), std::string::npos) << said[1];
+    after = Prefix();
+    EXPECT_EQ(after, FBefore) << "left:" << Lacking(after, FBefore) << "\nremoved:" << Lacking(FBefore, after);
+}
