@@ -34,6 +34,13 @@ TBlokada& Blokada()
     return b;
 }
 
+// The journals of the runs this process has open, by lower-case path.
+std::set<std::wstring>& OtwarteDzienniki()
+{
+    static std::set<std::wstring> otwarte;
+    return otwarte;
+}
+
 } // namespace
 
 void ZwolnijInstalacje()
@@ -150,8 +157,9 @@ bool Cofnij(const TWpisDziennika& w)
         return Przywroc(w.Sciezka, w.Kopia, true);
     case TRodzajWpisu::Katalog:
     case TRodzajWpisu::Grupa: {
+        // One that holds what the run did not put there stays, as it should: the user's, or there before.
         const std::wstring p = Widen(w.Sciezka);
-        return RemoveDirectoryW(p.c_str()) || !Istnieje(p);
+        return RemoveDirectoryW(p.c_str()) || GetLastError() == ERROR_DIR_NOT_EMPTY || !Istnieje(p);
     }
     case TRodzajWpisu::Klucz: return UsunPustyKlucz(w.Korzen, w.Sciezka);
     case TRodzajWpisu::Wartosc: return PrzywrocWartosc(w);
@@ -250,6 +258,7 @@ bool TInstalacja::Rozpocznij(const std::string& katalog, TJezyk jezyk)
         ZwolnijInstalacje();
         return false;
     }
+    OtwarteDzienniki().insert(Klucz(Narrow(FSciezka)));
     FWpisy.clear();
     FPlikiPrzebiegu.clear();
     SkopiowanePliki.clear();
@@ -266,6 +275,7 @@ bool TInstalacja::Rozpocznij(const std::string& katalog, TJezyk jezyk)
 void TInstalacja::Zamknij()
 {
     FPlik.Reset();
+    OtwarteDzienniki().erase(Klucz(Narrow(FSciezka)));
     UsunDziennik(FSciezka);
     FSciezka.clear();
     FWpisy.clear();
@@ -578,11 +588,17 @@ bool TInstalacja::Zakoncz(const TRekordDeinstalacji& rekord, const std::string& 
         return true;
     });
     if (!zapisany) return false;
+    Zatwierdz();
+    return true;
+}
+
+void TInstalacja::Zatwierdz()
+{
+    if (!Trwa()) return;
     // From the end line on, the run stands: nothing of it is undone any more.
     Dopisz({.Rodzaj = TRodzajWpisu::Koniec}, true);
     UsunKopie(FWpisy);
     Zamknij();
-    return true;
 }
 
 int TInstalacja::DoCofniecia() const
@@ -636,10 +652,9 @@ std::vector<TPrzerwanaInstalacja> PrzerwaneInstalacje()
             const std::wstring plik = folder + L"\\" + d.cFileName;
             const std::optional<std::string> tekst = CzytajPlik(Narrow(plik));
             TPrzerwanaInstalacja p{plik, tekst ? CzytajDziennik(*tekst) : TOdczytDziennika{}};
-            // This process's own run, if one is open, is not interrupted.
-            if (!p.Odczyt.Wpisy.empty() && p.Odczyt.Wpisy.front().Rodzaj == TRodzajWpisu::Przebieg &&
-                p.Odczyt.Wpisy.front().Numer == GetCurrentProcessId())
-                continue;
+            // A run this process has open is not interrupted. (Not told by the process number: Wine gives a
+            // new process the number of one that ended.)
+            if (OtwarteDzienniki().count(Klucz(Narrow(plik)))) continue;
             if (p.Odczyt.Zakonczony && p.Odczyt.Uszkodzone.empty()) {
                 // It ended well and was stopped while clearing up: its copies aside go, and so does it.
                 UsunKopie(p.Odczyt.Wpisy);

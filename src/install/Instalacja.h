@@ -71,6 +71,9 @@ public:
     // backups and the journal go. False when the record could not be written (the run is then to be undone).
     bool Zakoncz(const TRekordDeinstalacji& rekord, const std::string& plikRekordu);
 
+    // The run stands as it is: the end line, then the copies kept aside and the journal go.
+    void Zatwierdz();
+
     // How many changes a roll-back has to undo.
     int DoCofniecia() const;
     // Undoes the run, newest first, calling krok after each item; the journal goes when everything came back.

@@ -566,3 +566,66 @@ TEST_F(EngineTest, WithoutRightsUnderTheMachineTheAllUsersRunSucceedsWithoutUnin
                   std::optional<DWORD>(frmMain->FJezyk))
             << Narrow(program);
 }
+
+// A run that replaced a file of the target, an older system file and an earlier registry value gives all three
+// back, bytes, attributes, value type and data, whether it is cancelled at its last check point or fails at its
+// very end (the record cannot be written: a folder has its name), after the shortcuts and the registry.
+class EngineUndo : public EngineTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(EngineUndo, TheReplacedFileSystemFileAndRegistryValueComeBack)
+{
+    const bool failure = GetParam();
+    const std::wstring versioned = BuildFolder(L"WERB_VERSIONED");
+    ASSERT_FALSE(versioned.empty()) << "WERB_VERSIONED is not set";
+    MakeFolder(FTarget);
+    MakeFolder(Target(L"Dane"));
+    ASSERT_TRUE(WriteBytes(Target(L"Dane\\a.txt"), "an earlier installation's"));
+    SetFileAttributesW(Target(L"Dane\\a.txt").c_str(), FILE_ATTRIBUTE_HIDDEN);
+    const std::optional<std::string> older = ReadBytes(versioned + L"ver471.dll");
+    ASSERT_TRUE(older && WriteBytes(SystemFile(L"comctl32.ocx"), *older));
+    {
+        UniqueRegKey key;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"SOFTWARE\\Zorvane\\Werbtron", 0, nullptr, 0,
+                                  KEY_ALL_ACCESS | kView32, nullptr, key.Receive(), nullptr),
+                  ERROR_SUCCESS);
+        const wchar_t earlier[] = L"%TEMP%\\earlier";
+        ASSERT_EQ(RegSetValueExW(key.Get(), L"Katalog", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(earlier),
+                                 sizeof earlier),
+                  ERROR_SUCCESS);
+    }
+    if (failure) MakeFolder(Target(L"DeInstalka.dat"));
+    const Installed before = WhatIsInstalled(FTarget);
+    const DWORD attributes = GetFileAttributesW(Target(L"Dane\\a.txt").c_str());
+    ASSERT_TRUE(attributes & FILE_ATTRIBUTE_HIDDEN);
+
+    if (failure) {
+        Install();
+    } else {
+        AnswerEveryCancelQuestion([](int n) { return n == 11; });
+        InstallPressingClose();
+    }
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_EQ(EndText(), Text(failure ? txtDoneError : txtDoneAborted));
+    if (failure) EXPECT_FALSE(frmMain->FPrzerwano);
+
+    const Installed after = WhatIsInstalled(FTarget);
+    EXPECT_TRUE(after.Files == before.Files) << Difference(before.Files, after.Files);
+    EXPECT_TRUE(after.Registry == before.Registry) << Difference(before.Registry, after.Registry);
+    EXPECT_TRUE(after.Shortcuts == before.Shortcuts) << Difference(before.Shortcuts, after.Shortcuts);
+    EXPECT_TRUE(after.System == before.System) << "the system folder differs";
+    EXPECT_EQ(ReadBytes(SystemFile(L"comctl32.ocx")), older);
+    EXPECT_EQ(GetFileAttributesW(Target(L"Dane\\a.txt").c_str()), attributes);
+    DWORD type = 0;
+    wchar_t value[64] = {};
+    DWORD size = sizeof value;
+    EXPECT_EQ(GetProductValue(HKEY_CURRENT_USER, L"SOFTWARE\\Zorvane\\Werbtron", L"Katalog",
+                              RRF_RT_ANY | RRF_NOEXPAND, &type, value, &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_EXPAND_SZ));
+    EXPECT_EQ(std::wstring(value), L"%TEMP%\\earlier");
+    EXPECT_FALSE(Exists(KatalogDziennikow())) << "the journal stays after its run was undone";
+    DeleteFileW(SystemFile(L"comctl32.ocx").c_str());
+}
+
+INSTANTIATE_TEST_SUITE_P(CancelAndFailure, EngineUndo, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& i) { return i.param ? "Failure" : "Cancel"; });

@@ -71,8 +71,8 @@ int ChildRecover()
     bool asked = false, cd = false;
     std::function<void(TForm&)> answer = [&](TForm& f) {
         if (&f == frmPytanie && !cd) {
-            asked = frmPytanie->lblPytanie.Caption() ==
-                    Format(std::string(TekstInstalacji(frmMain->FJezyk, tiPrzerwana)), {"Werbfranko"});
+            asked = asked || frmPytanie->lblPytanie.Caption() ==
+                                 Format(std::string(TekstInstalacji(frmMain->FJezyk, tiPrzerwana)), {"Werbfranko"});
             Application.OnNextModalShown(answer);
             frmPytanie->btnTak.Click();
         } else if (&f == frmCD) {
@@ -121,8 +121,8 @@ DWORD RunChild(const wchar_t* mode, unsigned killAt)
 
 using Snapshot = std::map<std::wstring, std::string>;
 
-// Files with attributes, size and time; the bytes of every file outside the Windows folder and of the system
-// files the product touches (Wine's own files are many and large: their times and sizes show a change).
+// Files with attributes, size and time; the bytes of those the run touches too: the target's and the shared
+// system files (a file put back is the one that was renamed aside, with its time; any other write shows in it).
 void NoteFiles(const std::wstring& folder, const std::wstring& windows, const std::wstring& system, Snapshot& out)
 {
     WIN32_FIND_DATAW f{};
@@ -144,8 +144,10 @@ void NoteFiles(const std::wstring& folder, const std::wstring& windows, const st
         std::string v = std::to_string(f.dwFileAttributes) + " " + std::to_string(size) + " " +
                         std::to_string(f.ftLastWriteTime.dwLowDateTime) + ":" +
                         std::to_string(f.ftLastWriteTime.dwHighDateTime);
-        const bool ours = upper.rfind(system, 0) == 0 && (name == L"comctl32.ocx" || name == L"comctl32.dll");
-        if (upper.rfind(windows, 0) != 0 || ours) v += " " + Sha256Hex(ReadBytes(path).value_or("(unreadable)"));
+        const bool ours = (upper.rfind(system, 0) == 0 && (name == L"comctl32.ocx" || name == L"comctl32.dll")) ||
+                          upper.find(L"\\WERB-KILL-TARGET\\") != std::wstring::npos;
+        (void)windows;
+        if (ours) v += " " + Sha256Hex(ReadBytes(path).value_or("(unreadable)"));
         out[upper] = v;
     } while (FindNextFileW(h.Get(), &f));
 }
@@ -171,7 +173,11 @@ void NoteKeys(HKEY root, const std::wstring& at, const std::wstring& key, REGSAM
         if (RegEnumKeyExW(k.Get(), i, sub, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
         subkeys.emplace_back(sub, length);
     }
-    for (const std::wstring& s : subkeys) NoteKeys(root, at, key.empty() ? s : key + L"\\" + s, view, out);
+    for (const std::wstring& s : subkeys) {
+        std::wstring upper = s;
+        CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
+        if (upper != L"CLASSES") NoteKeys(root, at, key + L"\\" + s, view, out);
+    }
 }
 
 // Kept by Wine or by this test, whatever the installer does: the test's own temporary files, the window
@@ -189,15 +195,39 @@ bool Volatile(const std::wstring& entry, const std::wstring& temp)
 Snapshot Prefix()
 {
     Snapshot s;
-    std::wstring windows = ProductSystemFolder(), system = windows;
-    windows = windows.substr(0, windows.rfind(L'\\'));  // C:\windows
+    const std::wstring system = ProductSystemFolder();
+    std::wstring windows = system.substr(0, system.rfind(L'\\')), upperSystem = system;
     CharUpperBuffW(windows.data(), static_cast<DWORD>(windows.size()));
-    CharUpperBuffW(system.data(), static_cast<DWORD>(system.size()));
-    NoteFiles(L"C:", windows + L"\\", system + L"\\", s);
+    CharUpperBuffW(upperSystem.data(), static_cast<DWORD>(upperSystem.size()));
+    // Everything under C: but Wine's own Windows folder, where only the system folder is the product's: its
+    // listing, with the bytes of the two shared files.
+    WIN32_FIND_DATAW f{};
+    {
+        const FindHandle h(FindFirstFileW(L"C:\\*", &f));
+        do {
+            const std::wstring path = std::wstring(L"C:\\") + f.cFileName;
+            std::wstring upper = path;
+            CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
+            if (upper == windows || upper == L"C:\\." || upper == L"C:\\..") continue;
+            if (f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                s[upper + L"\\"] = std::to_string(f.dwFileAttributes);
+                NoteFiles(path, L"\\", L"\\", s);
+            } else {
+                s[upper] = std::to_string(f.dwFileAttributes);
+            }
+        } while (h && FindNextFileW(h.Get(), &f));
+    }
+    Snapshot inSystem;
+    NoteFiles(system, upperSystem + L"\\", upperSystem + L"\\", inSystem);
+    for (auto& [path, v] : inSystem) {
+        if (path.find(L"\\", upperSystem.size() + 1) != std::wstring::npos) continue;  // its subfolders: Wine's
+        s[path] = v;
+    }
+    // The software keys, where an installation writes (the class registrations, large and Wine's, aside).
     for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
         const std::wstring v = view == KEY_WOW64_64KEY ? L"64:" : L"32:";
-        NoteKeys(HKEY_CURRENT_USER, v + L"HKCU\\", L"", view, s);
-        NoteKeys(HKEY_LOCAL_MACHINE, v + L"HKLM\\", L"", view, s);
+        NoteKeys(HKEY_CURRENT_USER, v + L"HKCU\\", L"Software", view, s);
+        NoteKeys(HKEY_LOCAL_MACHINE, v + L"HKLM\\", L"Software", view, s);
     }
     std::wstring temp = TempFolder();
     CharUpperBuffW(temp.data(), static_cast<DWORD>(temp.size()));
@@ -301,9 +331,15 @@ protected:
 
 TEST_F(KillTest, EveryStepOfAWholeRunIsUndoneByTheNextStart)
 {
+    LARGE_INTEGER f, t0, t1;
+    QueryPerformanceFrequency(&f);
+    QueryPerformanceCounter(&t0);
     const Snapshot before = Prefix();
+    QueryPerformanceCounter(&t1);
+    std::printf("the prefix: %zu entries, read in %.2f s\n", before.size(),
+                static_cast<double>(t1.QuadPart - t0.QuadPart) / static_cast<double>(f.QuadPart));
     ASSERT_TRUE(Differences(before, Prefix()).empty()) << "the prefix changes by itself: " << Differences(before, Prefix());
-    int killed = 0, restored = 0;
+    int killed = 0, restored = 0, ended = 0;
     // The rows `make faults` lists: the first kill in the copy, in the system files and in the registry step.
     std::map<TRodzajWpisu, const char*> rows = {{TRodzajWpisu::Plik, "killed during the copy"},
                                                 {TRodzajWpisu::Systemowy, "killed during the system files"},
@@ -314,9 +350,23 @@ TEST_F(KillTest, EveryStepOfAWholeRunIsUndoneByTheNextStart)
         const DWORD install = RunChild(L"--install", k);
         if (install == 0) break;  // the whole run went through: k - 1 steps
         ASSERT_EQ(install, kKodZabicia) << "the child failed rather than being killed";
-        ++killed;
         EXPECT_EQ(FlagValue(), 1u) << "a killed run leaves its flag";
-        const auto row = rows.find(LastEntry());
+        const TRodzajWpisu last = LastEntry();
+        if (last == TRodzajWpisu::Koniec) {
+            // Killed once its end line was on the disk: the run stands, and the next start only clears up.
+            EXPECT_EQ(RunChild(L"--recover", 0), 2u) << "a run that ended is not undone";
+            EXPECT_EQ(ReadBytes(KillTarget() + L"\\Dane\\a.txt"), Pattern(3000, 1));
+            EXPECT_FALSE(Exists(KillTarget() + L"\\Dane\\a.txt.werb-old")) << "the copy aside stays";
+            EXPECT_FALSE(Exists(ProductSystemFolder() + L"\\comctl32.ocx.werb-old")) << "the copy aside stays";
+            EXPECT_TRUE(Exists(KillTarget() + L"\\DeInstalka.dat"));
+            EXPECT_FALSE(Exists(KatalogDziennikow())) << "its journal stays";
+            ++ended;
+            continue;
+        }
+        ++killed;
+        std::printf("killed at step %u\n", k);
+        std::fflush(stdout);
+        const auto row = rows.find(last);
         EXPECT_EQ(RunChild(L"--recover", 0), 0u) << "the next start did not tell the user";
         const std::string d = Differences(before, Prefix());
         EXPECT_EQ(d, "");
@@ -327,8 +377,11 @@ TEST_F(KillTest, EveryStepOfAWholeRunIsUndoneByTheNextStart)
         }
         ASSERT_LT(k, 2000u) << "the run never completes";
     }
-    const unsigned steps = k - 1;
-    std::printf("killed at k of K steps: %d/%u restored\n", restored, steps);
+    // The last entry is the end line: a kill after it leaves a run that succeeded.
+    const unsigned steps = k - 2;
+    std::printf("killed at k of K steps: %d/%u restored (and killed after the end line: the run stands)\n",
+                restored, steps);
+    EXPECT_EQ(ended, 1);
     EXPECT_EQ(killed, static_cast<int>(steps));
     EXPECT_EQ(restored, killed);
     EXPECT_GT(steps, 30u) << "a whole run journals every file, folder, link, key and value";

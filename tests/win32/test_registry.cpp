@@ -28,10 +28,10 @@ protected:
         frmMain->UstawJezyk(jezyk);
         frmMain->FKatalogDocelowy = target;
         frmMain->FKatalogZrodlowy = "D:\\";
-        // The step alone, as a run makes it: through a journal, kept here without a roll-back.
+        // The step alone, as a run makes it: through a journal, which then stands.
         ASSERT_TRUE(frmMain->FInstalacja.Rozpocznij(target, jezyk));
         frmMain->ZapiszRejestr();
-        frmMain->FInstalacja.Porzuc();
+        frmMain->FInstalacja.Zatwierdz();
     }
 };
 

@@ -61,10 +61,10 @@ protected:
     {
         frmMain->UstawJezyk(jezyk);
         frmMain->FKatalogDocelowy = Narrow(target);
-        // The step alone, as a run makes it: through a journal, kept here without a roll-back.
+        // The step alone, as a run makes it: through a journal, which then stands.
         ASSERT_TRUE(frmMain->FInstalacja.Rozpocznij(Narrow(target), jezyk));
         frmMain->UtworzSkroty();
-        frmMain->FInstalacja.Porzuc();
+        frmMain->FInstalacja.Zatwierdz();
     }
 
     static std::vector<Program> AllPrograms() { return {std::begin(kPrograms), std::end(kPrograms)}; }
