@@ -4,6 +4,12 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
+#include <immintrin.h>
+#define WERB_SHA_NI 1
+#endif
+
 namespace {
 
 constexpr std::uint32_t kRound[64] = {
@@ -22,7 +28,75 @@ constexpr std::uint32_t Rotr(std::uint32_t x, int n)
     return (x >> n) | (x << (32 - n));
 }
 
+#ifdef WERB_SHA_NI
+// The processor's SHA extensions (with SSSE3 and SSE4.1 for the shuffles): every file the installation writes is
+// hashed while it is copied, and in software that costs more than the copy itself.
+bool ShaSprzetowe()
+{
+    static const bool jest = [] {
+        unsigned a = 0, b = 0, c = 0, d = 0;
+        if (!__get_cpuid(1, &a, &b, &c, &d) || !(c & bit_SSSE3) || !(c & bit_SSE4_1)) return false;
+        return __get_cpuid_count(7, 0, &a, &b, &c, &d) && (b & (1u << 29));
+    }();
+    return jest;
+}
+
+__attribute__((target("sha,sse4.1,ssse3"))) void BlokiSprzetowo(std::uint32_t* stan, const std::uint8_t* p,
+                                                                  std::size_t bloki)
+{
+    // Words big-endian within each 32-bit lane.
+    const __m128i kolejnosc = _mm_set_epi64x(0x0c0d0e0f08090a0bLL, 0x0405060700010203LL);
+    // The state as the instructions hold it: ABEF and CDGH.
+    __m128i tmp = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(stan)), 0xB1);
+    __m128i stan1 = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(stan + 4)), 0x1B);
+    __m128i stan0 = _mm_alignr_epi8(tmp, stan1, 8);
+    stan1 = _mm_blend_epi16(stan1, tmp, 0xF0);
+    for (; bloki > 0; --bloki, p += 64) {
+        const __m128i abef = stan0, cdgh = stan1;
+        __m128i w[4];
+        for (int i = 0; i < 16; ++i) {
+            __m128i& g = w[i & 3];
+            if (i < 4) {
+                g = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i)), kolejnosc);
+            } else {
+                // W[t..t+3] from the four groups before: sigma0 of the first, the words t-7.., sigma1 of the last.
+                const __m128i s0 = _mm_sha256msg1_epu32(w[i & 3], w[(i + 1) & 3]);
+                const __m128i w7 = _mm_alignr_epi8(w[(i + 3) & 3], w[(i + 2) & 3], 4);
+                g = _mm_sha256msg2_epu32(_mm_add_epi32(s0, w7), w[(i + 3) & 3]);
+            }
+            __m128i m = _mm_add_epi32(g, _mm_loadu_si128(reinterpret_cast<const __m128i*>(kRound + 4 * i)));
+            stan1 = _mm_sha256rnds2_epu32(stan1, stan0, m);
+            m = _mm_shuffle_epi32(m, 0x0E);
+            stan0 = _mm_sha256rnds2_epu32(stan0, stan1, m);
+        }
+        stan0 = _mm_add_epi32(stan0, abef);
+        stan1 = _mm_add_epi32(stan1, cdgh);
+    }
+    tmp = _mm_shuffle_epi32(stan0, 0x1B);
+    stan1 = _mm_shuffle_epi32(stan1, 0xB1);
+    stan0 = _mm_blend_epi16(tmp, stan1, 0xF0);
+    stan1 = _mm_alignr_epi8(stan1, tmp, 8);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(stan), stan0);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(stan + 4), stan1);
+}
+#endif
+
 } // namespace
+
+bool Sha256Sprzetowe()
+{
+#ifdef WERB_SHA_NI
+    return ShaSprzetowe();
+#else
+    return false;
+#endif
+}
+
+bool& Sha256TylkoProgramowo()
+{
+    static bool tylko = false;
+    return tylko;
+}
 
 TSha256::TSha256()
     : FState{0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19}
@@ -64,6 +138,17 @@ void TSha256::Block(const std::uint8_t* p)
     FState[7] += h;
 }
 
+void TSha256::Blocks(const std::uint8_t* p, std::size_t n)
+{
+#ifdef WERB_SHA_NI
+    if (!Sha256TylkoProgramowo() && ShaSprzetowe()) {
+        BlokiSprzetowo(FState.data(), p, n);
+        return;
+    }
+#endif
+    for (; n > 0; --n, p += 64) Block(p);
+}
+
 void TSha256::Update(const void* data, std::size_t size)
 {
     const auto* p = static_cast<const std::uint8_t*>(data);
@@ -75,10 +160,12 @@ void TSha256::Update(const void* data, std::size_t size)
         p += part;
         size -= part;
         if (FBuffered < FBuffer.size()) return;
-        Block(FBuffer.data());
+        Blocks(FBuffer.data(), 1);
         FBuffered = 0;
     }
-    for (; size >= 64; p += 64, size -= 64) Block(p);
+    Blocks(p, size / 64);
+    p += size / 64 * 64;
+    size %= 64;
     std::memcpy(FBuffer.data(), p, size);
     FBuffered = size;
 }

@@ -17,6 +17,7 @@ public:
 
 private:
     void Block(const std::uint8_t* block);
+    void Blocks(const std::uint8_t* blocks, std::size_t count);
 
     std::array<std::uint32_t, 8> FState;
     std::array<std::uint8_t, 64> FBuffer{};
@@ -26,6 +27,10 @@ private:
 
 // The digest of one piece of text, 64 lower-case hex digits.
 std::string Sha256Hex(std::string_view bytes);
+// Whether the processor's SHA instructions do the work; and a switch that keeps to the portable code, for
+// comparing the two.
+bool Sha256Sprzetowe();
+bool& Sha256TylkoProgramowo();
 
 // The size and digest of what is being written, computed while it is written.
 struct TOdcisk {

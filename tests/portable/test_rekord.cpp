@@ -67,6 +67,23 @@ const std::string kJezyk = "language\t0";
 
 } // namespace
 
+// The processor's instructions, where there are any, and the portable code agree on every length and alignment.
+TEST(Sha256, HardwareAndPortableCodeAgree)
+{
+    std::string data(70000, '\0');
+    for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>((i * 2654435761u) >> 13);
+    for (std::size_t length : {0u, 1u, 55u, 56u, 63u, 64u, 65u, 127u, 128u, 1000u, 4096u, 65537u, 70000u}) {
+        const std::string_view part = std::string_view(data).substr(data.size() - length);
+        Sha256TylkoProgramowo() = true;
+        const std::string portable = Sha256Hex(part);
+        Sha256TylkoProgramowo() = false;
+        // Fed in pieces that split blocks unevenly, as a copy's blocks do.
+        TSha256 h;
+        for (std::size_t at = 0; at < part.size(); at += 777) h.Update(part.substr(at, 777));
+        EXPECT_EQ(h.HexDigest(), portable) << length << (Sha256Sprzetowe() ? " (SHA instructions)" : "");
+    }
+}
+
 TEST(Sha256, GivesTheStandardsDigests)
 {
     EXPECT_EQ(Sha256Hex(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
