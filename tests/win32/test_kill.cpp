@@ -121,6 +121,23 @@ DWORD RunChild(const wchar_t* mode, unsigned killAt)
 
 using Snapshot = std::map<std::wstring, std::string>;
 
+// Wine links the user's Desktop, Documents and the like to the Unix home folder, which is not the prefix's and
+// may hold anything; Wine does not always show them as reparse points.
+bool OutsideThePrefix(const std::wstring& path, DWORD attributes)
+{
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return true;
+    const std::wstring name = path.substr(path.rfind(L'\\') + 1);
+    static const std::wstring kUserFolders[] = {L"Desktop", L"Documents", L"Downloads", L"Music",
+                                                L"Pictures", L"Templates", L"Videos", L"My Documents"};
+    const std::wstring parent = path.substr(0, path.rfind(L'\\'));
+    std::wstring grand = parent.substr(0, parent.rfind(L'\\'));
+    CharUpperBuffW(grand.data(), static_cast<DWORD>(grand.size()));
+    if (grand != L"C:\\USERS") return false;
+    for (const std::wstring& f : kUserFolders)
+        if (CompareStringOrdinal(name.c_str(), -1, f.c_str(), -1, TRUE) == CSTR_EQUAL) return true;
+    return false;
+}
+
 // Files with attributes, size and time; the bytes of those the run touches too: the target's and the shared
 // system files (a file put back is the one that was renamed aside, with its time; any other write shows in it).
 void NoteFiles(const std::wstring& folder, const std::wstring& windows, const std::wstring& system, Snapshot& out)
@@ -136,8 +153,7 @@ void NoteFiles(const std::wstring& folder, const std::wstring& windows, const st
         CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
         if (f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             out[upper + L"\\"] = std::to_string(f.dwFileAttributes);
-            // A link of Wine's to the Unix home folder: outside the prefix.
-            if (!(f.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) NoteFiles(path, windows, system, out);
+            if (!OutsideThePrefix(path, f.dwFileAttributes)) NoteFiles(path, windows, system, out);
             continue;
         }
         const std::uint64_t size = (static_cast<std::uint64_t>(f.nFileSizeHigh) << 32) | f.nFileSizeLow;
