@@ -25,5 +25,5 @@ werb_win32_test(test_faults_kill tests/win32/test_kill.cpp src/install/Instalacj
 target_compile_definitions(test_faults_kill PRIVATE WERB_TEST_KILL)
 target_link_libraries(test_faults_kill PRIVATE werb_wizard werb_manifest werb_programs)
 add_dependencies(test_faults_kill ver6 ver471)
-set_tests_properties(test_faults_kill PROPERTIES RUN_SERIAL TRUE TIMEOUT 1500
+set_tests_properties(test_faults_kill PROPERTIES RUN_SERIAL TRUE TIMEOUT 2400
   ENVIRONMENT "LC_ALL=C;${WERB_FAULTS_ENV}")
