@@ -34,5 +34,5 @@ set(WERB_LINKS ${PROJECT_BINARY_DIR}/uninstall-links)
 file(MAKE_DIRECTORY ${WERB_LINKS}/cel ${WERB_LINKS}/inne)
 file(CREATE_LINK ../inne ${WERB_LINKS}/cel/dane SYMBOLIC)
 file(CREATE_LINK ../inne/f.txt ${WERB_LINKS}/cel/plik.txt SYMBOLIC)
-set_tests_properties(test_uninstall PROPERTIES RUN_SERIAL TRUE ENVIRONMENT
+set_tests_properties(test_uninstall PROPERTIES RUN_SERIAL TRUE TIMEOUT 1800 ENVIRONMENT
   "LC_ALL=C.UTF-8;${WERB_WIZARD_ENV};WERB_DEINSTALKA=${PROJECT_BINARY_DIR}/DeInstalka.exe;WERB_LINKS=${WERB_LINKS}")
