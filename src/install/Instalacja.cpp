@@ -97,11 +97,6 @@ bool Przywroc(const std::string& plik, const std::string& kopia, bool naRestart)
     return naRestart && MoveFileExW(k.c_str(), p.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
-HKEY Korzen(TKorzen k)
-{
-    return k == TKorzen::HKLM ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
-}
-
 std::string NazwaKlucza(TKorzen k, const std::string& klucz)
 {
     return std::string(k == TKorzen::HKLM ? "HKLM\\" : "HKCU\\") + klucz;
@@ -113,7 +108,7 @@ bool UsunPustyKlucz(TKorzen korzen, const std::string& klucz)
     DWORD podklucze = 0, wartosci = 0;
     {
         UniqueRegKey otwarty;
-        const LSTATUS r = RegOpenKeyExW(Korzen(korzen), k.c_str(), 0, KEY_QUERY_VALUE | kProductView, otwarty.Receive());
+        const LSTATUS r = RegOpenKeyExW(UchwytKorzenia(korzen), k.c_str(), 0, KEY_QUERY_VALUE | kProductView, otwarty.Receive());
         if (r == ERROR_FILE_NOT_FOUND) return true;
         if (r != ERROR_SUCCESS ||
             RegQueryInfoKeyW(otwarty.Get(), nullptr, nullptr, nullptr, &podklucze, nullptr, nullptr, &wartosci, nullptr,
@@ -122,13 +117,13 @@ bool UsunPustyKlucz(TKorzen korzen, const std::string& klucz)
     }
     // What another program put there since keeps the key.
     if (podklucze || wartosci) return false;
-    return DeleteProductKey(Korzen(korzen), k.c_str()) == ERROR_SUCCESS;
+    return DeleteProductKey(UchwytKorzenia(korzen), k.c_str()) == ERROR_SUCCESS;
 }
 
 bool PrzywrocWartosc(const TWpisDziennika& w)
 {
     UniqueRegKey klucz;
-    const LSTATUS r = RegOpenKeyExW(Korzen(w.Korzen), Widen(w.Sciezka).c_str(), 0, KEY_SET_VALUE | kProductView,
+    const LSTATUS r = RegOpenKeyExW(UchwytKorzenia(w.Korzen), Widen(w.Sciezka).c_str(), 0, KEY_SET_VALUE | kProductView,
                                     klucz.Receive());
     // Without its key the value is gone already, and it had none before unless the key was there.
     if (r == ERROR_FILE_NOT_FOUND) return !w.BylaWartosc;
@@ -482,7 +477,7 @@ bool TInstalacja::OtworzKlucz(TKorzen korzen, const std::string& klucz, UniqueRe
         w.Korzen = korzen;
         Dopisz(w, false);
     }
-    return RegCreateKeyExW(Korzen(korzen), Widen(klucz).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+    return RegCreateKeyExW(UchwytKorzenia(korzen), Widen(klucz).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                            KEY_ALL_ACCESS | kProductView, nullptr, otwarty.Receive(), nullptr) == ERROR_SUCCESS;
 }
 

@@ -147,7 +147,7 @@ bool OutsideThePrefix(const std::wstring& path, DWORD attributes)
 
 // Files with attributes, size and time; the bytes of those the run touches too: the target's and the shared
 // system files (a file put back is the one that was renamed aside, with its time; any other write shows in it).
-void NoteFiles(const std::wstring& folder, const std::wstring& windows, const std::wstring& system, Snapshot& out)
+void NoteFiles(const std::wstring& folder, const std::wstring& system, Snapshot& out)
 {
     WIN32_FIND_DATAW f{};
     const FindHandle h(FindFirstFileW((folder + L"\\*").c_str(), &f));
@@ -160,7 +160,7 @@ void NoteFiles(const std::wstring& folder, const std::wstring& windows, const st
         CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
         if (f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             out[upper + L"\\"] = std::to_string(f.dwFileAttributes);
-            if (!OutsideThePrefix(path, f.dwFileAttributes)) NoteFiles(path, windows, system, out);
+            if (!OutsideThePrefix(path, f.dwFileAttributes)) NoteFiles(path, system, out);
             continue;
         }
         const std::uint64_t size = (static_cast<std::uint64_t>(f.nFileSizeHigh) << 32) | f.nFileSizeLow;
@@ -169,7 +169,6 @@ void NoteFiles(const std::wstring& folder, const std::wstring& windows, const st
                         std::to_string(f.ftLastWriteTime.dwHighDateTime);
         const bool ours = (upper.rfind(system, 0) == 0 && (name == L"comctl32.ocx" || name == L"comctl32.dll")) ||
                           upper.find(L"\\WERB-KILL-TARGET\\") != std::wstring::npos;
-        (void)windows;
         if (ours) v += " " + Sha256Hex(ReadBytes(path).value_or("(unreadable)"));
         out[upper] = v;
     } while (FindNextFileW(h.Get(), &f));
@@ -237,14 +236,14 @@ Snapshot Prefix()
             if (upper == windows || upper == L"C:\\." || upper == L"C:\\..") continue;
             if (f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 s[upper + L"\\"] = std::to_string(f.dwFileAttributes);
-                NoteFiles(path, L"\\", L"\\", s);
+                NoteFiles(path, L"\\", s);
             } else {
                 s[upper] = std::to_string(f.dwFileAttributes);
             }
         } while (h && FindNextFileW(h.Get(), &f));
     }
     Snapshot inSystem;
-    NoteFiles(system, upperSystem + L"\\", upperSystem + L"\\", inSystem);
+    NoteFiles(system, upperSystem + L"\\", inSystem);
     for (auto& [path, v] : inSystem) {
         if (path.find(L"\\", upperSystem.size() + 1) != std::wstring::npos) continue;  // its subfolders: Wine's
         s[path] = v;
