@@ -36,3 +36,10 @@ file(CREATE_LINK ../inne ${WERB_LINKS}/cel/dane SYMBOLIC)
 file(CREATE_LINK ../inne/f.txt ${WERB_LINKS}/cel/plik.txt SYMBOLIC)
 set_tests_properties(test_uninstall PROPERTIES RUN_SERIAL TRUE TIMEOUT 1800 ENVIRONMENT
   "LC_ALL=C.UTF-8;${WERB_WIZARD_ENV};WERB_DEINSTALKA=${PROJECT_BINARY_DIR}/DeInstalka.exe;WERB_LINKS=${WERB_LINKS}")
+# 5,000 files installed and uninstalled with Wine under a limit of 1,024 open files.
+add_test(NAME test_uninstall_file_limit
+  COMMAND ${PROJECT_SOURCE_DIR}/scripts/with-file-limit 1024 ${WINE_PREFIX}
+          ${PROJECT_SOURCE_DIR}/scripts/wine-run ${WINE_PREFIX} $<TARGET_FILE:test_uninstall>
+          --gtest_filter=UninstallTest.UnderALimitOfOpenFiles* --gtest_color=no)
+set_tests_properties(test_uninstall_file_limit PROPERTIES RUN_SERIAL TRUE TIMEOUT 900 ENVIRONMENT
+  "LC_ALL=C.UTF-8;${WERB_WIZARD_ENV};WERB_DEINSTALKA=${PROJECT_BINARY_DIR}/DeInstalka.exe;WERB_LINKS=${WERB_LINKS}")

@@ -597,8 +597,10 @@ bool NaLiscieMalymi(const std::wstring& listaMalymi, const std::wstring& nazwa)
     return listaMalymi.find(LowerCase(L"<" + nazwa + L">")) != std::wstring::npos;
 }
 
-std::int64_t RozmiarDrzewa(const std::wstring& katalog, const std::wstring& listaMalymi)
+std::int64_t RozmiarDrzewa(const std::wstring& katalog, const std::wstring& listaMalymi,
+                           const std::function<void()>& tetno)
 {
+    if (tetno) tetno();
     WIN32_FIND_DATAW wpis{};
     // Every entry whatever its attributes: FindFirstFile filters none unless asked.
     const FindHandle szukaj(
@@ -610,7 +612,7 @@ std::int64_t RozmiarDrzewa(const std::wstring& katalog, const std::wstring& list
         // The pseudo-entries are skipped even when a caller's list lacks them: they would loop or climb.
         if (nazwa == L"." || nazwa == L".." || NaLiscieMalymi(listaMalymi, nazwa)) continue;
         if (wpis.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            suma += RozmiarDrzewa(katalog + L"\\" + nazwa, listaMalymi);
+            suma += RozmiarDrzewa(katalog + L"\\" + nazwa, listaMalymi, tetno);
         } else {
             suma += static_cast<std::int64_t>((static_cast<std::uint64_t>(wpis.nFileSizeHigh) << 32) |
                                               wpis.nFileSizeLow);
@@ -641,11 +643,11 @@ bool NaLiscieWykluczen(std::string_view lista, std::string_view nazwa)
     return NaLiscieMalymi(LowerCase(Widen(lista)), Widen(nazwa));
 }
 
-std::int64_t RozmiarKatalogu(std::string_view katalog, std::string_view lista)
+std::int64_t RozmiarKatalogu(std::string_view katalog, std::string_view lista, const std::function<void()>& tetno)
 {
     // An empty path names no folder; "\*" would list the root of the current drive.
     if (katalog.empty()) return 0;
-    return RozmiarDrzewa(Widen(katalog), LowerCase(Widen(lista)));
+    return RozmiarDrzewa(Widen(katalog), LowerCase(Widen(lista)), tetno);
 }
 
 bool KatalogIstnieje(std::string_view katalog)

@@ -78,8 +78,10 @@ std::string ListaWykluczen(std::int32_t produkt, bool slowniki);
 bool NaLiscieWykluczen(std::string_view lista, std::string_view nazwa);
 
 // Bytes of the files in a folder tree (katalog without trailing backslash), skipping every entry on the
-// exclusion list together with what lies below it. Sizes are 64-bit; an unreadable folder counts 0.
-std::int64_t RozmiarKatalogu(std::string_view katalog, std::string_view lista);
+// exclusion list together with what lies below it. Sizes are 64-bit; an unreadable folder counts 0. tetno,
+// when given, is called at every folder.
+std::int64_t RozmiarKatalogu(std::string_view katalog, std::string_view lista,
+                             const std::function<void()>& tetno = {});
 
 // Whether a folder of that path exists.
 bool KatalogIstnieje(std::string_view katalog);

@@ -497,6 +497,13 @@ void TApplication::ProcessMessages()
     }
 }
 
+void TApplication::AnswerWithoutInput()
+{
+    // Any PeekMessage delivers the messages sent from other threads and processes; the filter keeps input.
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) DispatchMessageW(&msg);
+}
+
 void TApplication::Terminate()
 {
     FTerminated = true;

@@ -134,6 +134,9 @@ public:
     int Run(TForm& mainForm);
     // Handles the pending messages and returns; a WM_QUIT sets Terminated and stays queued for the loops.
     void ProcessMessages();
+    // Inside work that must not be re-entered: answers what the system sends and repaints, and leaves input
+    // (clicks, keys) queued for later.
+    void AnswerWithoutInput();
     void Terminate();
     bool Terminated() const { return FTerminated; }
     TForm* MainForm() const { return FMainForm; }

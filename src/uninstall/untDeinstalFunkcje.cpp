@@ -152,8 +152,9 @@ TOtwarty OtworzWMiejscu(const std::string& sciezka, const std::wstring& oczekiwa
     return o;
 }
 
-// The size and digest of what an open file holds, read from its start.
-std::optional<TPlikRekordu> OdciskUchwytu(HANDLE h, const std::string& sciezka)
+// The size and digest of what an open file holds, read from its start; tetno is called between the blocks of
+// a large file, so that the window keeps answering.
+std::optional<TPlikRekordu> OdciskUchwytu(HANDLE h, const std::string& sciezka, const std::function<void()>& tetno)
 {
     LARGE_INTEGER poczatek{};
     if (!SetFilePointerEx(h, poczatek, nullptr, FILE_BEGIN)) return std::nullopt;
@@ -166,6 +167,7 @@ std::optional<TPlikRekordu> OdciskUchwytu(HANDLE h, const std::string& sciezka)
         if (przeczytano == 0) break;
         skrot.Update(bufor.data(), przeczytano);
         rozmiar += przeczytano;
+        if (rozmiar % (64 * bufor.size()) == 0) tetno();
     }
     return TPlikRekordu{sciezka, rozmiar, skrot.HexDigest()};
 }
@@ -226,6 +228,13 @@ private:
     {
         if (FObsluga.Postep) FObsluga.Postep(co, FZrobione, FWszystkie);
         ++FZrobione;
+    }
+    // The progress of the current step told again, for what takes long within it.
+    std::function<void()> Tetno(const std::string& co) const
+    {
+        return [this, &co] {
+            if (FObsluga.Postep) FObsluga.Postep(co, FZrobione > 0 ? FZrobione - 1 : 0, FWszystkie);
+        };
     }
     void Zostaw(std::string co, TPowod powod)
     {
@@ -326,56 +335,81 @@ bool TUsuwanie::Usun(TOtwarty& o, const std::string& sciezka)
     return false;
 }
 
+// One handle at a time, held from the file's check (where it is, then its digest) to its deletion: however
+// many files, the uninstaller holds a few. Unchanged files go in the first pass; a changed one is closed, and
+// once the user has agreed to remove it, opened and checked again: it goes only if it still has the bytes
+// the question was about.
 void TUsuwanie::Pliki()
 {
-    enum TStan { Niezmieniony, Zmieniony, Brak, Odlozony };
-    std::vector<TStan> stany;
-    std::vector<TOtwarty> otwarte;
-    std::vector<std::string> zmienione;
-    for (const TPlikRekordu& p : FRekord.Pliki) {
-        TOtwarty o = OtworzWMiejscu(p.Sciezka, Oczekiwane(p.Sciezka), false);
-        TStan stan = Brak;
-        if (o.Stan == TOtwarcie::Otwarty) {
-            const std::optional<TPlikRekordu> teraz = OdciskUchwytu(o.Uchwyt.Get(), p.Sciezka);
-            if (!teraz)
-                o.Stan = TOtwarcie::Zablokowany;
-            else
-                stan = teraz->Rozmiar == p.Rozmiar && teraz->Sha256 == p.Sha256 ? Niezmieniony : Zmieniony;
+    struct TZmieniony {
+        std::size_t Indeks;
+        TPlikRekordu Teraz;
+    };
+    std::vector<TZmieniony> zmienione;
+    std::vector<std::size_t> zostaja;  // indices of what stays in the record
+    const auto zostaw = [&](std::size_t i, TPowod powod) {
+        Zostaw(FRekord.Pliki[i].Sciezka, powod);
+        zostaja.push_back(i);
+    };
+    // The file is ours and unchanged, or changed as the user agreed: deleted, or kept to the end.
+    const auto usun = [&](std::size_t i, TOtwarty& o, bool zmieniony) {
+        const TPlikRekordu& p = FRekord.Pliki[i];
+        if (!FDeinstalator.empty() && TenSamTekst(p.Sciezka, FDeinstalator)) {
+            // Until the end: a second run needs it.
+            FOtwartyDeinstalator = std::move(o);
+            FPlikDeinstalatora = p;
+            if (zmieniony) FWynik.UsunieteZmienione.push_back(p.Sciezka);
+        } else if (Usun(o, p.Sciezka)) {
+            ++FWynik.Pliki;
+            if (zmieniony) FWynik.UsunieteZmienione.push_back(p.Sciezka);
+        } else if (FWynik.PoRestarcie.empty() || FWynik.PoRestarcie.back() != p.Sciezka) {
+            zostaja.push_back(i);
         }
-        // Kept without a question: their content is not known or not where the record says.
-        if (o.Stan == TOtwarcie::Obcy || o.Stan == TOtwarcie::Zablokowany) stan = Odlozony;
-        if (stan == Zmieniony) zmienione.push_back(p.Sciezka);
-        stany.push_back(stan);
-        otwarte.push_back(std::move(o));
-    }
-    const bool usunZmienione = !zmienione.empty() && FObsluga.UsunZmienione && FObsluga.UsunZmienione(zmienione);
+    };
 
     // Newest first, as they were written.
     for (std::size_t i = FRekord.Pliki.size(); i-- > 0;) {
         const TPlikRekordu& p = FRekord.Pliki[i];
-        TOtwarty& o = otwarte[i];
         Krok(p.Sciezka);
-        if (stany[i] == Brak) continue;
-        if (stany[i] == Odlozony) {
-            Zostaw(p.Sciezka, o.Stan == TOtwarcie::Obcy ? TPowod::pwPrzekierowany : TPowod::pwNieUsuniety);
-            FReszta.Pliki.push_back(p);
-        } else if (stany[i] == Zmieniony && !usunZmienione) {
-            Zostaw(p.Sciezka, TPowod::pwZmieniony);
-            FReszta.Pliki.push_back(p);
-        } else if (!FDeinstalator.empty() && TenSamTekst(p.Sciezka, FDeinstalator)) {
-            // Until the end: a second run needs it.
-            FOtwartyDeinstalator = std::move(o);
-            FPlikDeinstalatora = p;
-            if (stany[i] == Zmieniony) FWynik.UsunieteZmienione.push_back(p.Sciezka);
-        } else if (Usun(o, p.Sciezka)) {
-            ++FWynik.Pliki;
-            if (stany[i] == Zmieniony) FWynik.UsunieteZmienione.push_back(p.Sciezka);
-        } else if (FWynik.PoRestarcie.empty() || FWynik.PoRestarcie.back() != p.Sciezka) {
-            FReszta.Pliki.push_back(p);
+        TOtwarty o = OtworzWMiejscu(p.Sciezka, Oczekiwane(p.Sciezka), false);
+        if (o.Stan == TOtwarcie::Brak) continue;
+        const std::optional<TPlikRekordu> teraz =
+            o.Stan == TOtwarcie::Otwarty ? OdciskUchwytu(o.Uchwyt.Get(), p.Sciezka, Tetno(p.Sciezka)) : std::nullopt;
+        // Kept without a question: their content is not known or not where the record says.
+        if (!teraz) {
+            zostaw(i, o.Stan == TOtwarcie::Obcy ? TPowod::pwPrzekierowany : TPowod::pwNieUsuniety);
+        } else if (teraz->Rozmiar != p.Rozmiar || teraz->Sha256 != p.Sha256) {
+            zmienione.push_back({i, *teraz});
+        } else {
+            usun(i, o, false);
         }
     }
+
+    std::vector<std::string> sciezki;
+    for (const TZmieniony& z : zmienione) sciezki.push_back(FRekord.Pliki[z.Indeks].Sciezka);
+    const bool usunZmienione = !sciezki.empty() && FObsluga.UsunZmienione && FObsluga.UsunZmienione(sciezki);
+    for (const TZmieniony& z : zmienione) {
+        const std::string& sciezka = FRekord.Pliki[z.Indeks].Sciezka;
+        if (!usunZmienione) {
+            zostaw(z.Indeks, TPowod::pwZmieniony);
+            continue;
+        }
+        Tetno(sciezka)();
+        TOtwarty o = OtworzWMiejscu(sciezka, Oczekiwane(sciezka), false);
+        if (o.Stan == TOtwarcie::Brak) continue;
+        const std::optional<TPlikRekordu> teraz =
+            o.Stan == TOtwarcie::Otwarty ? OdciskUchwytu(o.Uchwyt.Get(), sciezka, Tetno(sciezka)) : std::nullopt;
+        if (!teraz)
+            zostaw(z.Indeks, o.Stan == TOtwarcie::Obcy ? TPowod::pwPrzekierowany : TPowod::pwNieUsuniety);
+        else if (teraz->Rozmiar != z.Teraz.Rozmiar || teraz->Sha256 != z.Teraz.Sha256)
+            // Changed again while the question was up: not the file the user agreed to remove.
+            zostaw(z.Indeks, TPowod::pwZmieniony);
+        else
+            usun(z.Indeks, o, true);
+    }
     // In the order they were recorded, as a second run expects them.
-    std::reverse(FReszta.Pliki.begin(), FReszta.Pliki.end());
+    std::sort(zostaja.begin(), zostaja.end());
+    for (std::size_t i : zostaja) FReszta.Pliki.push_back(FRekord.Pliki[i]);
 }
 
 void TUsuwanie::Skroty()
@@ -386,7 +420,7 @@ void TUsuwanie::Skroty()
         TOtwarty o = OtworzWMiejscu(s.Sciezka, Oczekiwane(s.Sciezka), false);
         if (o.Stan == TOtwarcie::Brak) continue;
         const std::optional<TPlikRekordu> teraz =
-            o.Stan == TOtwarcie::Otwarty ? OdciskUchwytu(o.Uchwyt.Get(), s.Sciezka) : std::nullopt;
+            o.Stan == TOtwarcie::Otwarty ? OdciskUchwytu(o.Uchwyt.Get(), s.Sciezka, Tetno(s.Sciezka)) : std::nullopt;
         if (!teraz) {
             Zostaw(s.Sciezka, o.Stan == TOtwarcie::Obcy ? TPowod::pwPrzekierowany : TPowod::pwNieUsuniety);
             FReszta.Skroty.push_back(s);

@@ -11,12 +11,15 @@
 #include "install/Produkt.h"
 #include "install/untInstalFunkcje.h"
 #include "texts/Format.h"
+#include "ui/Takt.h"
 #include "ui/Unicode.h"
 #include "uninstall/TekstyDeinstalki.h"
 
 namespace {
 
 constexpr std::size_t kPokazanychPozycji = 8;  // names a message lists before it only counts the rest
+// Names the closing message lists in all: with thousands kept it would grow taller than the screen.
+constexpr std::size_t kPokazanychNaKoncu = 24;
 
 const char* Tytul()
 {
@@ -41,10 +44,10 @@ TTekstDeinstalki TekstPowodu(TPowod powod)
     return tdPowodNieUsuniety;
 }
 
-// The list of a message: one name a line; in a question the surplus is counted, the closing message names all.
-std::string Lista(TJezyk jezyk, const std::vector<std::string>& pozycje, bool wszystkie = false)
+// The list of a message: one name a line, at most limit names, the surplus counted.
+std::string Lista(TJezyk jezyk, const std::vector<std::string>& pozycje, std::size_t limit = kPokazanychPozycji)
 {
-    const std::size_t pokazane = wszystkie ? pozycje.size() : std::min(pozycje.size(), kPokazanychPozycji);
+    const std::size_t pokazane = std::min(pozycje.size(), limit);
     std::string tekst;
     for (std::size_t i = 0; i < pokazane; ++i) tekst += pozycje[i] + "\r\n";
     if (pozycje.size() > pokazane)
@@ -103,16 +106,24 @@ std::string TekstWyniku(TJezyk jezyk, const TWynikUsuwania& wynik, const std::st
     const bool wszystko = wynik.Pozostawione.empty() && wynik.PoRestarcie.empty() && !wynik.RekordPozostawiony;
     std::string tekst = Format(T(jezyk, wszystko ? tdUsunietoWszystko : tdUsunietoCzesc), {Tytul()}) + "\r\n\r\n" +
                         Format(T(jezyk, tdLiczby), {wynik.Pliki, wynik.Katalogi, wynik.Skroty, wynik.Rejestr});
-    if (!wynik.UsunieteZmienione.empty())
-        tekst += "\r\n\r\n" + T(jezyk, tdUsunieteZmienione) + "\r\n" + Lista(jezyk, wynik.UsunieteZmienione, true);
-    if (!wynik.PoRestarcie.empty())
-        tekst += "\r\n\r\n" + T(jezyk, tdPoRestarcie) + "\r\n" + Lista(jezyk, wynik.PoRestarcie, true);
-    if (!wynik.Pozostawione.empty()) {
-        std::vector<std::string> pozycje;
-        for (const TPozostawiony& p : wynik.Pozostawione)
-            pozycje.push_back(p.Co + " (" + T(jezyk, TekstPowodu(p.Powod)) + ")");
-        tekst += "\r\n\r\n" + T(jezyk, tdPozostawiono) + "\r\n" + Lista(jezyk, pozycje, true);
+    // The lists share one budget of names, in the order they come; each counts what it does not name.
+    std::size_t zostalo = kPokazanychNaKoncu;
+    const auto lista = [&](TTekstDeinstalki naglowek, const std::vector<std::string>& pozycje) {
+        if (pozycje.empty()) return;
+        const std::size_t limit = std::max<std::size_t>(zostalo, 1);
+        tekst += "\r\n\r\n" + T(jezyk, naglowek) + "\r\n" + Lista(jezyk, pozycje, limit);
+        zostalo -= std::min(zostalo, pozycje.size());
+    };
+    lista(tdUsunieteZmienione, wynik.UsunieteZmienione);
+    lista(tdPoRestarcie, wynik.PoRestarcie);
+    std::vector<std::string> pozycje;
+    for (std::size_t i = 0; i < wynik.Pozostawione.size() && i <= kPokazanychNaKoncu; ++i) {
+        const TPozostawiony& p = wynik.Pozostawione[i];
+        pozycje.push_back(p.Co + " (" + T(jezyk, TekstPowodu(p.Powod)) + ")");
     }
+    // Only the names shown are made; the count is of them all.
+    pozycje.resize(wynik.Pozostawione.size());
+    lista(tdPozostawiono, pozycje);
     if (wynik.RekordPozostawiony) tekst += "\r\n\r\n" + Format(T(jezyk, tdRekordPozostawiony), {plikRekordu});
     return tekst;
 }
@@ -166,8 +177,10 @@ int Deinstaluj(const std::string& katalog, TfrmDeinstalka& okno, TfrmPytanie& py
         pytanie.btnNie.SetDefault(false);
         return odpowiedz == mrYes;
     };
+    // The item's name at a bounded rate: thousands of small files go faster than anyone reads.
+    TTakt takt(50);
     obsluga.Postep = [&](const std::string& co, int zrobione, int wszystkie) {
-        okno.lblPlik.SetCaption(co);
+        if (takt.Teraz()) okno.lblPlik.SetCaption(co);
         okno.GaugePostep.SetMaxValue(wszystkie);
         okno.GaugePostep.SetProgress(zrobione);
         Application.ProcessMessages();

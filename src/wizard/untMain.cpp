@@ -418,7 +418,10 @@ int Zapytaj(const TForm& owner, const std::string& text, TRodzajPytania rodzaj)
 bool TfrmMain::SprawdzWolneMiejsce()
 {
     const std::string lista = ListaWykluczen(NumerProduktu, chbInstalujSlowniki.Checked());
-    FWymaganeMiejsce = RozmiarKatalogu(FKatalogZrodlowyBezUkosnika, lista) + kDodatkoweMiejsce;
+    // A CD of many thousand files takes a while to walk: the window answers meanwhile, and a click waits.
+    FWymaganeMiejsce =
+        RozmiarKatalogu(FKatalogZrodlowyBezUkosnika, lista, [] { Application.AnswerWithoutInput(); }) +
+        kDodatkoweMiejsce;
 
     // A drive that does not exist or cannot be queried has no free space: 0, not the -1 of the query.
     FWolneMiejsce = WolneMiejsceDysku(NumerDysku(FKatalogDocelowy));
@@ -535,6 +538,7 @@ void TfrmMain::KopiujPliki()
 
     KopiujKatalog(FKatalogZrodlowyBezUkosnika, FKatalogDocelowy,
                   ListaWykluczen(NumerProduktu, chbInstalujSlowniki.Checked()));
+    PokazCzekajacyPlik();
     if (Przerwac()) return;
 
     InstalujProgramGlowny();
@@ -565,6 +569,8 @@ bool TfrmMain::SprawdzPrzerwanie()
 {
     if (FPrzerwano) return true;
     if (!FPrzerwij) return false;
+    // The question names the file the copy stopped at.
+    PokazCzekajacyPlik();
     if (Zapytaj(*this, PobierzTekst(FJezyk, txtAskAbortInstall), rpTakNie) != mrYes) {
         FPrzerwij = false;
         return false;
@@ -578,6 +584,7 @@ bool TfrmMain::SprawdzPrzerwanie()
 
 void TfrmMain::Wycofaj(const std::string& opis)
 {
+    FPlikCzeka = false;
     lblPlikZ.SetCaption("");
     lblPlikDo.SetCaption("");
     lblInstalacjaOpis.SetCaption(opis);
@@ -662,10 +669,30 @@ void TfrmMain::KopiujKatalog(const std::string& zrodlo, const std::string& cel, 
     if (GetLastError() != ERROR_NO_MORE_FILES) throw EInOutError("cannot list " + zrodlo);
 }
 
-void TfrmMain::KopiujPlik(const std::string& zrodlo, const std::string& cel, TOdcisk* odcisk)
+void TfrmMain::PokazPlik(const std::string& zrodlo, const std::string& cel)
 {
+    if (!FTaktPliku.Teraz()) {
+        FCzekajacyZ = zrodlo;
+        FCzekajacyDo = cel;
+        FPlikCzeka = true;
+        return;
+    }
+    FPlikCzeka = false;
     lblPlikZ.SetCaption(Format(PobierzTekst(FJezyk, txtFromPath), {zrodlo}));
     lblPlikDo.SetCaption(Format(PobierzTekst(FJezyk, txtToPath), {cel}));
+}
+
+void TfrmMain::PokazCzekajacyPlik()
+{
+    if (!FPlikCzeka) return;
+    FPlikCzeka = false;
+    lblPlikZ.SetCaption(Format(PobierzTekst(FJezyk, txtFromPath), {FCzekajacyZ}));
+    lblPlikDo.SetCaption(Format(PobierzTekst(FJezyk, txtToPath), {FCzekajacyDo}));
+}
+
+void TfrmMain::KopiujPlik(const std::string& zrodlo, const std::string& cel, TOdcisk* odcisk)
+{
+    PokazPlik(zrodlo, cel);
     Application.ProcessMessages();
     if (FBuforKopii.empty()) FBuforKopii.resize(kRozmiarBuforaKopii);
     KopiujPlikBlokami(zrodlo, cel, FBuforKopii, [this](std::uint32_t bajty) {

@@ -15,6 +15,7 @@
 #include "ui/ExtCtrls.h"
 #include "ui/Forms.h"
 #include "ui/StdCtrls.h"
+#include "ui/Takt.h"
 #include "uninstall/RekordDeinstalacji.h"
 
 inline constexpr int kLiczbaStron = 5;
@@ -147,11 +148,18 @@ private:
     bool Przerwac();
     // Undoes the run through its journal, the page showing opis and the gauge counting the items.
     void Wycofaj(const std::string& opis);
+    // The "From:"/"To:" lines of the file being copied, at a bounded rate; PokazCzekajacyPlik shows the
+    // last one held back, so that the lines end on the file the copy ended with.
+    void PokazPlik(const std::string& zrodlo, const std::string& cel);
+    void PokazCzekajacyPlik();
 
     int FGlebokoscKopii = 0;               // folders below the copy's top one, while it runs
     bool FCelKopiiNowy = false;            // the folder the copy writes into was made by this run
     std::vector<std::uint8_t> FBuforKopii; // the copy's one block buffer, allocated with the first file
     std::string FGrupa;                    // the product's Start-menu group, made now or before
+    TTakt FTaktPliku{50};
+    std::string FCzekajacyZ, FCzekajacyDo; // the file lines held back by FTaktPliku, when FPlikCzeka
+    bool FPlikCzeka = false;
 };
 
 extern TfrmMain* frmMain;

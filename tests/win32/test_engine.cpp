@@ -11,6 +11,8 @@
 #include "builtin/ResourceFiles.h"
 #include "texts/Format.h"
 #include "ui/SystemLibrary.h"
+#include "uninstall/Sha256.h"
+#include "uninstall/untDeinstalFunkcje.h"
 
 TEST_F(EngineTest, CompleteRunCopiesTheTreeWritesTheProgramsAndSucceeds)
 {
@@ -44,7 +46,8 @@ TEST_F(EngineTest, CompleteRunCopiesTheTreeWritesTheProgramsAndSucceeds)
             EXPECT_FALSE(s.ZamknijEnabled);
         }
     }
-    EXPECT_GE(copying, 6) << "the copy's progress lines and the main program's were not seen";
+    // The file lines come at a bounded rate: at least the copy's first and last file and the main program.
+    EXPECT_GE(copying, 4) << "the copy's progress lines and the main program's were not seen";
     EXPECT_EQ(lastSteps, 2);
     EXPECT_FALSE(frmMain->FInstalacjaTrwa);
     EXPECT_TRUE(frmMain->btnZamknij.Enabled());
@@ -82,6 +85,47 @@ TEST_F(EngineTest, CompleteRunCopiesTheTreeWritesTheProgramsAndSucceeds)
 
     // The copied files' bytes (a.txt, duzy.bin, pusty.txt, the marker) plus the allowance for the programs.
     EXPECT_EQ(frmMain->FSkopiowanoBajtow, 1000 + 100000 + 0 + 1 + 2100000);
+}
+
+// The record is made from what the copy saw: once a file is written, no later step opens it again. Every
+// written file is held without sharing from the end of the copy, so that any such open fails.
+TEST_F(EngineTest, TheStepsAfterTheCopyReadNoInstalledFileBack)
+{
+    GoToOptions();
+    ASSERT_FALSE(HasFatalFailure());
+    std::vector<std::string> held;
+    std::vector<UniqueHandle> locks;
+    {
+        TObserwatorPrzebiegu obserwator;
+        obserwator.OnState = [&](const TStanPrzebiegu& s) {
+            if (s.FromLine || s.Label != Text(txtCreatingShortcuts) || !held.empty()) return;
+            for (const std::string& f : frmMain->FSkopiowanePliki) {
+                held.push_back(f);
+                locks.emplace_back(CreateFileW(Widen(f).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+            }
+        };
+        frmMain->btnDalej.Click();
+    }
+    // The CD tree's four files and the four programs.
+    ASSERT_GE(held.size(), 8u) << "the shortcuts step was not seen after the copy";
+    for (std::size_t i = 0; i < held.size(); ++i) EXPECT_TRUE(locks[i]) << held[i] << " could not be held";
+    EXPECT_EQ(frmMain->FStrona, stKoniec);
+    EXPECT_TRUE(frmMain->FSukces) << "a step after the copy needed an installed file";
+    locks.clear();
+
+    // Each held file is in the record with the size and digest it has.
+    const std::optional<std::string> text = ReadBytes(Target(L"DeInstalka.dat"));
+    ASSERT_TRUE(text) << "no record";
+    const TOdczytRekordu read = CzytajRekord(*text, MiejscaProduktu());
+    ASSERT_EQ(read.Wynik, TWynikRekordu::wrDobrze) << "line " << read.Wiersz;
+    EXPECT_EQ(read.Rekord.Pliki.size(), held.size());
+    for (const TPlikRekordu& p : read.Rekord.Pliki) {
+        EXPECT_TRUE(std::find(held.begin(), held.end(), p.Sciezka) != held.end()) << p.Sciezka;
+        const std::optional<std::string> bytes = ReadBytes(Widen(p.Sciezka));
+        ASSERT_TRUE(bytes) << p.Sciezka;
+        EXPECT_EQ(p.Rozmiar, bytes->size()) << p.Sciezka;
+        EXPECT_EQ(p.Sha256, Sha256Hex(*bytes)) << p.Sciezka;
+    }
 }
 
 TEST_F(EngineTest, CloseAnsweredNoAtEveryCheckPointGoesOnAndShowsTheMainProgramBeingWritten)
@@ -606,7 +650,9 @@ TEST_P(EngineUndo, TheReplacedFileSystemFileAndRegistryValueComeBack)
     }
     ASSERT_FALSE(HasFatalFailure());
     EXPECT_EQ(EndText(), Text(failure ? txtDoneError : txtDoneAborted));
-    if (failure) EXPECT_FALSE(frmMain->FPrzerwano);
+    if (failure) {
+        EXPECT_FALSE(frmMain->FPrzerwano);
+    }
 
     const Installed after = WhatIsInstalled(FTarget);
     EXPECT_TRUE(after.Files == before.Files) << Difference(before.Files, after.Files);

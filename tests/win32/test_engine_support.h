@@ -211,6 +211,8 @@ public:
     TObserwatorPrzebiegu& operator=(const TObserwatorPrzebiegu&) = delete;
 
     std::vector<TStanPrzebiegu> Stany;
+    // Called with each state as it is recorded: the test acts at that point of the run.
+    std::function<void(const TStanPrzebiegu&)> OnState;
 
 private:
     static TObserwatorPrzebiegu*& Instance()
@@ -224,6 +226,7 @@ private:
             Instance()->Stany.push_back({Narrow(reinterpret_cast<const wchar_t*>(lp)), fromLine != 0,
                                          frmMain->FInstalacjaTrwa, frmMain->btnZamknij.Enabled(),
                                          frmMain->btnZamknij.Caption(), frmMain->FStrona});
+            if (Instance()->OnState) Instance()->OnState(Instance()->Stany.back());
         }
         return DefSubclassProc(hwnd, msg, wp, lp);
     }

@@ -864,6 +864,34 @@ TEST_F(UninstallTwice, ASecondInstallationElsewhereKeepsWhatItTookOver)
     EXPECT_EQ(after, FBefore) << "left:" << Lacking(after, FBefore) << "\nremoved:" << Lacking(FBefore, after);
 }
 
+// ---- many files under a limit of open files ----
+
+// Under Wine every open file is a Unix descriptor: run by scripts/with-file-limit (test_uninstall_file_limit),
+// the installation and the uninstallation of 5,000 files must each hold far fewer than the 1,024 allowed.
+TEST_F(UninstallTest, UnderALimitOfOpenFilesFiveThousandFilesAreInstalledAndAllRemoved)
+{
+    if (Env(L"WERB_FILE_LIMIT").empty())
+        GTEST_SKIP() << "runs under scripts/with-file-limit (test_uninstall_file_limit)";
+    constexpr int kFolders = 50, kFilesPerFolder = 100;
+    FCd->Folder(L"Wiele");
+    for (int f = 0; f < kFolders; ++f) {
+        const std::wstring folder = FCd->Path(L"Wiele\\f" + std::to_wstring(f));
+        ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr)) << Narrow(folder);
+        for (int i = 0; i < kFilesPerFolder; ++i)
+            ASSERT_TRUE(WriteBytes(folder + L"\\p" + std::to_wstring(i) + L".txt", std::string(100 + i, 'w')));
+    }
+    Install();
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_GE(Record().Pliki.size(), static_cast<std::size_t>(kFolders * kFilesPerFolder));
+    FForms.reset();
+
+    const std::vector<std::string> said = RunAsUser(Target(L"DeInstalka.exe"));
+    ASSERT_FALSE(said.empty());
+    EXPECT_NE(said.back().find(Format(U(jzPolski, tdUsunietoWszystko), {"Werbfranko"})), std::string::npos)
+        << said.back();
+    EXPECT_FALSE(Exists(FTarget)) << NamesIn(FTarget + L"\\").size() << " entries left in the target";
+}
+
 // ---- DeInstalka.exe as the list of installed programs starts it ----
 
 class UninstallEntry : public UninstallTest, public ::testing::WithParamInterface<LanguageCase> {};
