@@ -561,6 +561,9 @@ int TGauge::Progress() const
 
 void TGauge::SetRange(int min, int max)
 {
+    // The control has had this range since it was made or last set: a caller that sets it with every item
+    // would repaint the bar for each.
+    if (min == FMin && max == FMax) return;
     FMin = min;
     FMax = max;
     SendMessageW(FHandle, PBM_SETRANGE32, static_cast<WPARAM>(FMin), static_cast<LPARAM>(FMax));
