@@ -692,6 +692,8 @@ void KopiujPlikBlokami(std::string_view zrodlo, std::string_view cel, std::span<
             throw EInOutError("cannot write " + std::string(cel));
         if (odcisk) odcisk->Dodaj(bufor.data(), przeczytano);
         poBloku(przeczytano);
+        // A synchronous read of a file comes back short only at its end: no call to be told so again.
+        if (przeczytano < blok) return;
     }
 }
 

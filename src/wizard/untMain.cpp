@@ -725,6 +725,7 @@ void TfrmMain::InstalujPlikiZZasobow()
         } catch (const EInOutError&) {
             // Could not be kept aside: left as it was.
         }
+        Application.AnswerWithoutInput();
     }
 }
 
@@ -850,6 +851,8 @@ void TfrmMain::UtworzSkroty()
             // A program left out of the installation gets no link; a link that fails is skipped.
             if (PlikIstnieje(cel))
                 FInstalacja.ZapiszSkrot(plikSkrotu, [&] { return UtworzSkrot(cel, plikSkrotu, skrot.Nazwa); });
+            // The shell takes its time over a link: the window answers between them.
+            Application.AnswerWithoutInput();
         }
     };
 
