@@ -136,6 +136,13 @@ public:
     double MaxGapMs() const { return FMaxGapMs; }
     long MaxHandles() const { return FMaxHandles; }
     long HandlesBefore() const { return FBefore; }
+    // What the probe cost: its samples, and the mean time a handle count took (the system table's walk
+    // grows with every handle of every process).
+    void Report() const
+    {
+        std::fprintf(stderr, "bench_run: probe: %d samples, a handle count took %.2f ms on average\n", FSamples,
+                     FSamples ? FCountingSeconds * 1000.0 / FSamples : 0.0);
+    }
 
 private:
     static DWORD WINAPI Run(LPVOID self)
@@ -152,7 +159,10 @@ private:
             SendMessageTimeoutW(FWindow, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &answer);
             const double ms = Seconds(t0, Now()) * 1000.0;
             FMaxGapMs = std::max(FMaxGapMs, ms);
+            const LARGE_INTEGER c0 = Now();
             FMaxHandles = std::max(FMaxHandles, FCounter.Count());
+            FCountingSeconds += Seconds(c0, Now());
+            ++FSamples;
             Sleep(20);
         }
     }
@@ -162,6 +172,8 @@ private:
     std::atomic<bool> FStop{false};
     HandleCounter FCounter;
     double FMaxGapMs = 0;
+    double FCountingSeconds = 0;
+    int FSamples = 0;
     long FMaxHandles = 0;
     long FBefore = 0;
 };
@@ -236,6 +248,7 @@ int Install(const std::wstring& cd, const std::wstring& target)
     frmMain->btnDalej.Click();
     const LARGE_INTEGER t1 = Now();
     probe.Stop();
+    probe.Report();
 
     for (const std::string& q : answers.Asked) std::fprintf(stderr, "bench_run: answered: %s\n", FirstLine(q).c_str());
     if (frmMain->FStrona != stKoniec || !frmMain->FSukces) {
@@ -280,11 +293,19 @@ int Uninstall(const std::wstring& target)
 
     Probe probe(okno.Handle());
     const LARGE_INTEGER t0 = Now();
-    const int result = Deinstaluj(Narrow(target), okno, pytanie, nullptr);
+    int result = 0;
+    try {
+        result = Deinstaluj(Narrow(target), okno, pytanie, nullptr);
+    } catch (const std::exception& e) {
+        // A run out of handles cannot even build its closing message: its figures up to there still count.
+        std::fprintf(stderr, "bench_run: the uninstallation ended with: %s\n", e.what());
+        result = -1;
+    }
     const LARGE_INTEGER t1 = Now();
     probe.Stop();
+    probe.Report();
 
-    std::fprintf(stderr, "bench_run: closing message: %s\n", FirstLine(closing).c_str());
+    if (!closing.empty()) std::fprintf(stderr, "bench_run: closing message: %s\n", FirstLine(closing).c_str());
     std::printf("%.3f %d %.1f %ld %ld\n", Seconds(t0, t1), files, probe.MaxGapMs(), probe.MaxHandles(),
                 probe.HandlesBefore());
     if (result != 0 || GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
