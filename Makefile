@@ -60,11 +60,12 @@ demo: host win64 win32 cd
 	@if [ "$(NATIVE32)" = yes ]; then scripts/demo --lang $(LANG_UI) --dpi $(DPI) --build $(WIN32) --cd build/cd; \
 	 else scripts/demo --lang $(LANG_UI) --dpi $(DPI) --build $(WIN64) --cd $(WIN64)/cd; fi
 
-# The codec table (medians of 5 runs), then the copy benchmark when its script is there.
+# The codec table (medians of 5 runs), then the copy and the whole-run benchmarks when their scripts are there.
 BENCH_ARGS ?= --benchmark_repetitions=5 --benchmark_display_aggregates_only=true
 bench: host win64
 	$(HOST)/bench_codec $(BENCH_ARGS)
 	@if [ -x scripts/bench-copy ]; then scripts/bench-copy; fi
+	@if [ -x scripts/bench-run ]; then scripts/bench-run; fi
 
 # The installation under faults (full disk, unreadable CD file, locked and read-only files, long paths):
 # one table row per fault; every count of what was left outside the expectations must be 0.

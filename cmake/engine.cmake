@@ -19,3 +19,11 @@ target_link_options(bench_copy PRIVATE -municode)
 target_link_libraries(bench_copy PRIVATE werb_wizard werb_manifest)
 target_compile_options(bench_copy PRIVATE ${WARNINGS})
 set_target_properties(bench_copy PROPERTIES EXCLUDE_FROM_ALL TRUE)
+
+# The whole-run benchmark program (the installation, the uninstallation, and the bare copy and delete they are
+# held against); scripts/bench-run runs it under Wine.
+add_executable(bench_run bench/bench_run.cpp)
+target_link_options(bench_run PRIVATE -municode)
+target_link_libraries(bench_run PRIVATE werb_deinstalka werb_wizard werb_manifest werb_programs ole32)
+target_compile_options(bench_run PRIVATE ${WARNINGS})
+set_target_properties(bench_run PROPERTIES EXCLUDE_FROM_ALL TRUE)
