@@ -292,18 +292,25 @@ void TInstalacja::Utrwal()
     ++FUtrwalenia;
 }
 
-std::uint32_t TInstalacja::Dopisz(const TWpisDziennika& wpis, bool utrwal)
+std::uint32_t TInstalacja::Dopisz(const TWpisDziennika& wpis, bool utrwal, bool odloz)
 {
     if (!Trwa()) throw EInOutError("no installation journal");
+    const std::size_t bylo = FBufor.size();
     FBufor += LiniaDziennika(wpis);
-    // Every line reaches the file before its change: a killed process loses none of them.
-    DWORD zapisano = 0;
-    if (!WriteFile(FPlik.Get(), FBufor.data(), static_cast<DWORD>(FBufor.size()), &zapisano, nullptr) ||
-        zapisano != FBufor.size())
-        throw EInOutError("cannot write the installation journal");
-    FBufor.clear();
     FWpisy.push_back(wpis);
-    if (utrwal || ++FNiezapisane >= kGrupaBezUtrwalenia) Utrwal();
+    if (!odloz) {
+        // Every line of a change reaches the file before the change: a killed process loses none of them.
+        DWORD zapisano = 0;
+        if (!WriteFile(FPlik.Get(), FBufor.data(), static_cast<DWORD>(FBufor.size()), &zapisano, nullptr) ||
+            zapisano != FBufor.size()) {
+            // Not written, not counted: the file's entries and the numbers in memory stay the same.
+            FWpisy.pop_back();
+            FBufor.resize(bylo);
+            throw EInOutError("cannot write the installation journal");
+        }
+        FBufor.clear();
+        if (utrwal || ++FNiezapisane >= kGrupaBezUtrwalenia) Utrwal();
+    }
     const auto numer = static_cast<std::uint32_t>(FWpisy.size());
 #ifdef WERB_TEST_KILL
     // The test build only: ends the process as a crash would, once the entry the test names is on the disk.
@@ -322,7 +329,9 @@ void TInstalacja::DopiszWynik(std::uint32_t numer, TOdcisk& odcisk)
     w.Numer = numer;
     w.Rozmiar = odcisk.Rozmiar;
     w.Sha256 = odcisk.Skrot.HexDigest();
-    Dopisz(w, false);
+    // Only the record reads a result, and the record is made from memory; undoing needs none. It goes to the
+    // file with the next entry: one write a file fewer.
+    Dopisz(w, false, true);
 }
 
 void TInstalacja::DopiszBez(std::uint32_t numer)

@@ -88,7 +88,9 @@ public:
     int Utrwalenia() const { return FUtrwalenia; }
 
 private:
-    std::uint32_t Dopisz(const TWpisDziennika& wpis, bool utrwal);
+    // Writes the entry (with any held back) to the file, and flushes when utrwal; odloz holds it back for the
+    // next entry's write instead.
+    std::uint32_t Dopisz(const TWpisDziennika& wpis, bool utrwal, bool odloz = false);
     void DopiszWynik(std::uint32_t numer, TOdcisk& odcisk);
     void DopiszBez(std::uint32_t numer);
     void Utrwal();

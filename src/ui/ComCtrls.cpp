@@ -585,10 +585,13 @@ void TGauge::SetProgress(int v)
 {
     // The control keeps its position inside the range, and so does Progress().
     FProgress = FMax > FMin ? std::clamp(v, FMin, FMax) : FMin;
-    // A copy sets the position once per block: the control is told only when the bar would look different
-    // (a 1/4096 step, finer than any bar is wide), because every PBM_SETPOS repaints it.
+    // A copy sets the position once per block, thousands of times: the control is told only when the bar
+    // would look different (it moves by a pixel of its width), because every PBM_SETPOS repaints it.
+    RECT r{};
+    GetClientRect(FHandle, &r);
+    const std::int64_t pixels = std::max<std::int64_t>(r.right - r.left, 1);
     const std::int64_t span = static_cast<std::int64_t>(FMax) - FMin;
-    const std::int64_t step = span > 0 ? (static_cast<std::int64_t>(FProgress) - FMin) * 4096 / span : 0;
+    const std::int64_t step = span > 0 ? (static_cast<std::int64_t>(FProgress) - FMin) * pixels / span : 0;
     if (step == FShownStep) return;
     FShownStep = step;
     SendMessageW(FHandle, PBM_SETPOS, static_cast<WPARAM>(FProgress), 0);

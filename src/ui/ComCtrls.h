@@ -190,5 +190,5 @@ private:
     int FMin = 0;
     int FMax = 100;
     int FProgress = 0;
-    std::int64_t FShownStep = -1; // the 1/4096 step of the range the control last showed
+    std::int64_t FShownStep = -1; // the pixel of the bar the control last showed
 };

@@ -18,8 +18,8 @@
 namespace {
 
 constexpr std::size_t kPokazanychPozycji = 8;  // names a message lists before it only counts the rest
-// Names the closing message lists in all: with thousands kept it would grow taller than the screen.
-constexpr std::size_t kPokazanychNaKoncu = 24;
+// Names each list of the closing message names: with thousands kept it would grow taller than the screen.
+constexpr std::size_t kPokazanychNaKoncu = 16;
 
 const char* Tytul()
 {
@@ -44,14 +44,14 @@ TTekstDeinstalki TekstPowodu(TPowod powod)
     return tdPowodNieUsuniety;
 }
 
-// The list of a message: one name a line, at most limit names, the surplus counted.
-std::string Lista(TJezyk jezyk, const std::vector<std::string>& pozycje, std::size_t limit = kPokazanychPozycji)
+// The list of a message: one name a line, at most limit names, the surplus counted with reszta.
+std::string Lista(TJezyk jezyk, const std::vector<std::string>& pozycje, std::size_t limit, TTekstDeinstalki reszta)
 {
     const std::size_t pokazane = std::min(pozycje.size(), limit);
     std::string tekst;
     for (std::size_t i = 0; i < pokazane; ++i) tekst += pozycje[i] + "\r\n";
     if (pozycje.size() > pokazane)
-        tekst += Format(T(jezyk, tdIInneNaKoncu), {static_cast<int>(pozycje.size() - pokazane)}) + "\r\n";
+        tekst += Format(T(jezyk, reszta), {static_cast<int>(pozycje.size() - pokazane)}) + "\r\n";
     if (!tekst.empty()) tekst.resize(tekst.size() - 2);
     return tekst;
 }
@@ -106,23 +106,23 @@ std::string TekstWyniku(TJezyk jezyk, const TWynikUsuwania& wynik, const std::st
     const bool wszystko = wynik.Pozostawione.empty() && wynik.PoRestarcie.empty() && !wynik.RekordPozostawiony;
     std::string tekst = Format(T(jezyk, wszystko ? tdUsunietoWszystko : tdUsunietoCzesc), {Tytul()}) + "\r\n\r\n" +
                         Format(T(jezyk, tdLiczby), {wynik.Pliki, wynik.Katalogi, wynik.Skroty, wynik.Rejestr});
-    // The lists share one budget of names, in the order they come; each counts what it does not name.
-    std::size_t zostalo = kPokazanychNaKoncu;
     const auto lista = [&](TTekstDeinstalki naglowek, const std::vector<std::string>& pozycje) {
         if (pozycje.empty()) return;
-        const std::size_t limit = std::max<std::size_t>(zostalo, 1);
-        tekst += "\r\n\r\n" + T(jezyk, naglowek) + "\r\n" + Lista(jezyk, pozycje, limit);
-        zostalo -= std::min(zostalo, pozycje.size());
+        tekst += "\r\n\r\n" + T(jezyk, naglowek) + "\r\n" + Lista(jezyk, pozycje, kPokazanychNaKoncu, tdIInne);
     };
     lista(tdUsunieteZmienione, wynik.UsunieteZmienione);
     lista(tdPoRestarcie, wynik.PoRestarcie);
+    // The changed files the user kept first: the question promised to name them here.
+    std::vector<const TPozostawiony*> kolejno;
+    for (const TPozostawiony& p : wynik.Pozostawione)
+        if (p.Powod == TPowod::pwZmieniony) kolejno.push_back(&p);
+    for (const TPozostawiony& p : wynik.Pozostawione)
+        if (p.Powod != TPowod::pwZmieniony) kolejno.push_back(&p);
     std::vector<std::string> pozycje;
-    for (std::size_t i = 0; i < wynik.Pozostawione.size() && i <= kPokazanychNaKoncu; ++i) {
-        const TPozostawiony& p = wynik.Pozostawione[i];
-        pozycje.push_back(p.Co + " (" + T(jezyk, TekstPowodu(p.Powod)) + ")");
-    }
+    for (std::size_t i = 0; i < kolejno.size() && i <= kPokazanychNaKoncu; ++i)
+        pozycje.push_back(kolejno[i]->Co + " (" + T(jezyk, TekstPowodu(kolejno[i]->Powod)) + ")");
     // Only the names shown are made; the count is of them all.
-    pozycje.resize(wynik.Pozostawione.size());
+    pozycje.resize(kolejno.size());
     lista(tdPozostawiono, pozycje);
     if (wynik.RekordPozostawiony) tekst += "\r\n\r\n" + Format(T(jezyk, tdRekordPozostawiony), {plikRekordu});
     return tekst;
@@ -171,7 +171,12 @@ int Deinstaluj(const std::string& katalog, TfrmDeinstalka& okno, TfrmPytanie& py
             pytanie.btnNie.SetDefault(true);
         });
         const int odpowiedz = PokazPytanie(
-            pytanie, okno, Format(T(jezyk, tdZmienione), {static_cast<int>(zmienione.size()), Lista(jezyk, zmienione)}),
+            pytanie, okno,
+            Format(T(jezyk, tdZmienione),
+                   {static_cast<int>(zmienione.size()),
+                    // The closing message names them all only when they fit its list.
+                    Lista(jezyk, zmienione, kPokazanychPozycji,
+                          zmienione.size() <= kPokazanychNaKoncu ? tdIInneNaKoncu : tdIInne)}),
             rpTakNie);
         pytanie.OnShow = std::move(onShow);
         pytanie.btnNie.SetDefault(false);

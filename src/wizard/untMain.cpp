@@ -693,7 +693,6 @@ void TfrmMain::PokazCzekajacyPlik()
 void TfrmMain::KopiujPlik(const std::string& zrodlo, const std::string& cel, TOdcisk* odcisk)
 {
     PokazPlik(zrodlo, cel);
-    Application.ProcessMessages();
     if (FBuforKopii.empty()) FBuforKopii.resize(kRozmiarBuforaKopii);
     KopiujPlikBlokami(zrodlo, cel, FBuforKopii, [this](std::uint32_t bajty) {
         FSkopiowanoBajtow += bajty;

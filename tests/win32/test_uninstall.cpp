@@ -675,6 +675,22 @@ TEST_F(UninstallTest, EnterKeepsTheChangedFilesAndTheClosingMessageNamesEveryOne
     EXPECT_FALSE(Exists(RecordFile())) << "the user's choice leaves nothing a second run should do";
 }
 
+// With thousands of items kept the message would grow taller than any screen: each list names a few and counts
+// the rest, and the changed files the user kept come first, as the question promised.
+TEST(ClosingMessage, ThousandsKeptNameAFewALineAndCountTheRest)
+{
+    TWynikUsuwania w;
+    for (int i = 0; i < 3000; ++i) w.Pozostawione.push_back({"C:\\Gry\\f" + std::to_string(i), TPowod::pwNiePusty});
+    w.Pozostawione.push_back({"C:\\Gry\\moje.txt", TPowod::pwZmieniony});
+    for (int i = 0; i < 2000; ++i) w.PoRestarcie.push_back("C:\\Gry\\r" + std::to_string(i));
+    const std::string text = TekstWyniku(jzPolski, w, "C:\\Gry\\DeInstalka.dat");
+    EXPECT_LE(std::count(text.begin(), text.end(), '\n'), 45) << text;
+    EXPECT_NE(text.find("C:\\Gry\\moje.txt (" + U(jzPolski, tdPowodZmieniony) + ")"), std::string::npos) << text;
+    EXPECT_NE(text.find("C:\\Gry\\r0\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find(Format(U(jzPolski, tdIInne), {3001 - 16})), std::string::npos) << text;
+    EXPECT_NE(text.find(Format(U(jzPolski, tdIInne), {2000 - 16})), std::string::npos) << text;
+}
+
 TEST_F(UninstallTest, AFileInUseIsLeftToTheRestartAndTheClosingMessageSaysSo)
 {
     Install();
