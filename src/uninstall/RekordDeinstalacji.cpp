@@ -227,7 +227,7 @@ bool WKataloguBezWielkosci(std::string_view sciezka, std::string_view katalog)
     return sciezka.size() == katalog.size() || sciezka[katalog.size()] == '\\';
 }
 
-TOdczytRekordu CzytajRekord(std::string_view tekst, const TMiejscaProduktu& miejsca)
+TOdczytRekordu CzytajRekord(std::string_view tekst, const TMiejscaProduktu& miejsca, const std::function<void()>& tetno)
 {
     TOdczytRekordu wynik;
     const auto odrzuc = [&wynik](TWynikRekordu powod, int wiersz) {
@@ -257,6 +257,7 @@ TOdczytRekordu CzytajRekord(std::string_view tekst, const TMiejscaProduktu& miej
     std::size_t od = kNaglowek.size() + 2;
     while (od < tresc.size()) {
         ++numer;
+        if (tetno && numer % 1024 == 0) tetno();
         const auto cr = tresc.find(kKoniecWiersza, od);
         const std::string_view wiersz = tresc.substr(od, cr - od);
         od = cr + 2;

@@ -32,6 +32,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -105,8 +106,10 @@ struct TMiejscaProduktu {
 inline constexpr const char* kKluczeDeinstalacji = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 
 // Reads a record; any fault, an entry outside the product's places included, refuses the whole record
-// (Rekord is then empty).
-TOdczytRekordu CzytajRekord(std::string_view tekst, const TMiejscaProduktu& miejsca);
+// (Rekord is then empty). tetno, when given, is called every thousand lines or so: a record of a large
+// installation takes a while.
+TOdczytRekordu CzytajRekord(std::string_view tekst, const TMiejscaProduktu& miejsca,
+                            const std::function<void()>& tetno = {});
 
 // Whether a path is absolute on a drive ("C:\...") and every part of it a plain name: not empty, not "." or
 // "..", no device name, no ':' or wildcard, no dot or space at its end.

@@ -160,7 +160,8 @@ std::optional<TPlikRekordu> OdciskUchwytu(HANDLE h, const std::string& sciezka, 
     if (!SetFilePointerEx(h, poczatek, nullptr, FILE_BEGIN)) return std::nullopt;
     TSha256 skrot;
     std::uint64_t rozmiar = 0;
-    std::vector<char> bufor(65536);
+    // One buffer for the thousands of files of a run.
+    static thread_local std::vector<char> bufor(65536);
     for (;;) {
         DWORD przeczytano = 0;
         if (!ReadFile(h, bufor.data(), static_cast<DWORD>(bufor.size()), &przeczytano, nullptr)) return std::nullopt;
@@ -696,12 +697,13 @@ TMiejscaProduktu MiejscaProduktu()
     return m;
 }
 
-TZapisDeinstalacji ZapisDeinstalacji(const std::string& katalog, const std::string& obraz)
+TZapisDeinstalacji ZapisDeinstalacji(const std::string& katalog, const std::string& obraz,
+                                     const std::function<void()>& tetno)
 {
     TZapisDeinstalacji z;
     const std::optional<std::string> tekst = CzytajPlik(katalog + "\\" + kPlikRekordu);
     if (tekst) {
-        TOdczytRekordu odczyt = CzytajRekord(*tekst, MiejscaProduktu());
+        TOdczytRekordu odczyt = CzytajRekord(*tekst, MiejscaProduktu(), tetno);
         if (odczyt.Wynik != TWynikRekordu::wrDobrze) {
             z.Stan = TStanZapisu::zsUszkodzony;
             return z;

@@ -101,7 +101,8 @@ struct TZapisDeinstalacji {
 // record, the folder is a finished run's rest only when it holds nothing but the product's uninstaller, that
 // file has the bytes of obraz, and no uninstall entry of the product names a folder (here or elsewhere: only
 // a record could say whose the entry is).
-TZapisDeinstalacji ZapisDeinstalacji(const std::string& katalog, const std::string& obraz);
+TZapisDeinstalacji ZapisDeinstalacji(const std::string& katalog, const std::string& obraz,
+                                     const std::function<void()>& tetno = {});
 
 struct TOpisProduktu;
 // The product's uninstall entry below the root: "SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\" + name.

@@ -132,7 +132,8 @@ int Deinstaluj(const std::string& katalog, TfrmDeinstalka& okno, TfrmPytanie& py
                const std::string& obraz)
 {
     const std::string plikRekordu = katalog + "\\" + kPlikRekordu;
-    const TZapisDeinstalacji zapis = ZapisDeinstalacji(katalog, obraz.empty() ? SciezkaAplikacji() : obraz);
+    const TZapisDeinstalacji zapis = ZapisDeinstalacji(katalog, obraz.empty() ? SciezkaAplikacji() : obraz,
+                                                       [] { Application.AnswerWithoutInput(); });
     const bool tutejszy = zapis.Stan == TStanZapisu::zsDobry || zapis.Stan == TStanZapisu::zsResztka;
     const TJezyk jezyk = JezykDeinstalacji(zapis.Stan == TStanZapisu::zsDobry ? &zapis.Rekord : nullptr);
 
@@ -182,13 +183,14 @@ int Deinstaluj(const std::string& katalog, TfrmDeinstalka& okno, TfrmPytanie& py
         pytanie.btnNie.SetDefault(false);
         return odpowiedz == mrYes;
     };
-    // The item's name at a bounded rate: thousands of small files go faster than anyone reads.
-    TTakt takt(50);
+    // The item's name and the messages at a bounded rate: thousands of small files go faster than anyone reads,
+    // and a look at the queue costs as much as a small file's check.
+    TTakt napis(50), komunikaty(10);
     obsluga.Postep = [&](const std::string& co, int zrobione, int wszystkie) {
-        if (takt.Teraz()) okno.lblPlik.SetCaption(co);
+        if (napis.Teraz()) okno.lblPlik.SetCaption(co);
         okno.GaugePostep.SetMaxValue(wszystkie);
         okno.GaugePostep.SetProgress(zrobione);
-        Application.ProcessMessages();
+        if (komunikaty.Teraz()) Application.ProcessMessages();
     };
     const TWynikUsuwania wynik = UsunZainstalowane(zapis.Rekord, plikRekordu, MiejscaProduktu(), obsluga);
     okno.lblPlik.SetCaption("");
