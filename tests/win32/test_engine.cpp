@@ -128,6 +128,49 @@ TEST_F(EngineTest, TheStepsAfterTheCopyReadNoInstalledFileBack)
     }
 }
 
+// Thousands of small files go faster than anyone reads: the "From:" line changes at a bounded rate, and when
+// the copy ends it names the file the copy ended with.
+TEST_F(EngineTest, TheFileLinesComeAtABoundedRateAndEndOnTheLastFileCopied)
+{
+    constexpr int kFiles = 1500;
+    FCd->Folder(L"Wiele");
+    for (int i = 0; i < kFiles; ++i)
+        ASSERT_TRUE(WriteBytes(CdFolder() + L"Wiele\\p" + std::to_wstring(i) + L".txt", "plik"));
+    GoToOptions();
+    ASSERT_FALSE(HasFatalFailure());
+    std::vector<std::string> fromLines;
+    std::string lastCopied;
+    double elapsed = 0;
+    {
+        TObserwatorPrzebiegu obserwator;
+        obserwator.OnState = [&](const TStanPrzebiegu& s) {
+            if (!s.FromLine || s.Label.empty()) return;
+            // Set before the main program is written: the copy's files are all in the journal by then.
+            if (s.Label == Format(Text(txtFromPath), {std::string("D:\\")}) && lastCopied.empty()) {
+                if (!frmMain->FSkopiowanePliki.empty()) lastCopied = frmMain->FSkopiowanePliki.back();
+            }
+            fromLines.push_back(s.Label);
+        };
+        const ULONGLONG t0 = GetTickCount64();
+        frmMain->btnDalej.Click();
+        elapsed = static_cast<double>(GetTickCount64() - t0) / 1000.0;
+    }
+    ASSERT_EQ(frmMain->FStrona, stKoniec);
+    EXPECT_TRUE(frmMain->FSukces);
+    // At most one a 50 ms, plus the first, the last and the main program's.
+    EXPECT_LE(fromLines.size(), static_cast<std::size_t>(elapsed * 20) + 4) << elapsed << " s";
+    EXPECT_LT(fromLines.size(), static_cast<std::size_t>(kFiles) / 4);
+    ASSERT_FALSE(lastCopied.empty()) << "the main program's line was not seen";
+    const std::size_t mainLine =
+        std::find(fromLines.begin(), fromLines.end(), Format(Text(txtFromPath), {std::string("D:\\")})) -
+        fromLines.begin();
+    ASSERT_GT(mainLine, 0u);
+    // The target path of the last file, under its CD path: the line before the main program's names it.
+    const std::string name = lastCopied.substr(lastCopied.find_last_of('\\') + 1);
+    EXPECT_NE(fromLines[mainLine - 1].find(name), std::string::npos)
+        << fromLines[mainLine - 1] << " is not the last file copied, " << lastCopied;
+}
+
 TEST_F(EngineTest, CloseAnsweredNoAtEveryCheckPointGoesOnAndShowsTheMainProgramBeingWritten)
 {
     AnswerEveryCancelQuestion([](int) { return false; });

@@ -114,7 +114,16 @@ DWORD RunChild(const wchar_t* mode, unsigned killAt)
     std::wstring command = L"\"" + std::wstring(self) + L"\" " + mode;
     STARTUPINFOW si{sizeof si};
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return 1000;
+    // Right after a kill Wine may still be tearing the killed process down: a start that fails is tried again.
+    bool started = false;
+    for (int attempt = 0; attempt < 5 && !started; ++attempt) {
+        started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+        if (!started) {
+            std::printf("starting %ls failed: error %lu\n", mode, GetLastError());
+            Sleep(500);
+        }
+    }
+    if (!started) return 1000;
     const UniqueHandle process(pi.hProcess), thread(pi.hThread);
     if (WaitForSingleObject(process.Get(), 300000) != WAIT_OBJECT_0) {
         TerminateProcess(process.Get(), 1001);

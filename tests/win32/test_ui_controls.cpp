@@ -1,6 +1,7 @@
 // The widget layer's controls under Wine: labels, buttons of every kind, lists, tree, rich edit, gauge, pictures.
 #include "test_ui_support.h"
 
+#include <commctrl.h>
 #include <richedit.h>
 
 #include <algorithm>
@@ -443,6 +444,32 @@ TEST(Gauge, HoldsARangeBeyondSixteenBits)
     EXPECT_EQ(GaugePostep.Progress(), 2'500'000);
     GaugePostep.SetProgress(GaugePostep.MaxValue());
     EXPECT_EQ(GaugePostep.Progress(), 3'000'000);
+}
+
+// A run sets the position with every file and the range with every item: the bar is told (and repaints) only
+// when it moves by a pixel, and never for a range it has. The last position is shown whole.
+TEST(Gauge, ThousandsOfStepsRepaintItAtMostOnceAPixel)
+{
+    TForm frm({.ClientWidth = 486, .ClientHeight = 263});
+    TGauge gauge{frm, {.Left = 12, .Top = 100, .Width = 462, .Height = 20, .MaxValue = 100}};
+    RECT r{};
+    GetClientRect(gauge.Handle(), &r);
+    static int told = 0;
+    const auto count = [](HWND h, UINT m, WPARAM w, LPARAM l, UINT_PTR, DWORD_PTR) -> LRESULT {
+        if (m == PBM_SETPOS || m == PBM_SETRANGE32) ++told;
+        return DefSubclassProc(h, m, w, l);
+    };
+    ASSERT_TRUE(SetWindowSubclass(gauge.Handle(), count, 1, 0));
+    told = 0;
+    constexpr int kSteps = 50'000;
+    for (int i = 1; i <= kSteps; ++i) {
+        gauge.SetMaxValue(kSteps);
+        gauge.SetProgress(i);
+    }
+    RemoveWindowSubclass(gauge.Handle(), count, 1);
+    EXPECT_LE(told, r.right - r.left + 2) << "of " << kSteps << " steps on a bar " << r.right - r.left << " wide";
+    EXPECT_GT(told, (r.right - r.left) / 2) << "the bar hardly moved";
+    EXPECT_EQ(SendMessageW(gauge.Handle(), PBM_GETPOS, 0, 0), kSteps);
 }
 
 TEST(Pictures, FlagsShowTheirColoursInTheRightPlaces)

@@ -556,6 +556,35 @@ TEST_P(UninstallAnswered, AChangedFileIsAskedAboutOnceNoKeepsItWithItsFolderYesR
 
 INSTANTIATE_TEST_SUITE_P(NoAndYes, UninstallAnswered, ::testing::Values(false, true));
 
+// A changed file the user agreed to remove is checked again before it goes: saved once more while the question
+// was up, it is not the file the answer was about, and it stays.
+TEST_F(UninstallTest, AChangedFileChangedAgainWhileTheQuestionIsUpIsKept)
+{
+    Install();
+    ASSERT_FALSE(HasFatalFailure());
+    const std::wstring changed = Target(L"Dokumentacja\\czytaj.txt");
+    ASSERT_TRUE(WriteBytes(changed, "moja wersja"));
+    Answers unused({});
+    std::vector<std::string> asked;
+    std::function<void(TForm&)> hook = [&](TForm& f) {
+        auto& d = static_cast<TfrmPytanie&>(f);
+        asked.push_back(d.lblPytanie.Caption());
+        if (asked.size() < 3) Application.OnNextModalShown(hook);
+        if (asked.size() == 2) {
+            EXPECT_TRUE(WriteBytes(changed, "moja wersja, poprawiona"));
+        }
+        d.btnTak.Click();
+    };
+    Application.OnNextModalShown(hook);
+    EXPECT_EQ(Uninstall(unused), 0);
+    ASSERT_EQ(asked.size(), 3u) << "the removal, the changed file, the closing message";
+    EXPECT_NE(asked[1].find(Narrow(changed)), std::string::npos) << asked[1];
+    EXPECT_EQ(ReadBytes(changed), std::string("moja wersja, poprawiona")) << "removed though it changed again";
+    EXPECT_NE(asked[2].find(Narrow(changed) + " (" + U(jzPolski, tdPowodZmieniony) + ")"), std::string::npos)
+        << asked[2];
+    EXPECT_FALSE(Exists(Target(L"Przykłady\\Polski\\list.txt"))) << "an unchanged file stayed";
+}
+
 TEST_F(UninstallTest, NoToTheQuestionRemovesNothing)
 {
     Install(jzFrancuski);
