@@ -448,27 +448,34 @@ TEST(Gauge, HoldsARangeBeyondSixteenBits)
 
 // A run sets the position with every file and the range with every item: the bar is told (and repaints) only
 // when it moves by a pixel, and never for a range it has. The last position is shown whole.
+namespace {
+
+int gaugeTold = 0;
+
+LRESULT CALLBACK CountGaugeMessages(HWND h, UINT m, WPARAM w, LPARAM l, UINT_PTR, DWORD_PTR)
+{
+    if (m == PBM_SETPOS || m == PBM_SETRANGE32) ++gaugeTold;
+    return DefSubclassProc(h, m, w, l);
+}
+
+} // namespace
+
 TEST(Gauge, ThousandsOfStepsRepaintItAtMostOnceAPixel)
 {
     TForm frm({.ClientWidth = 486, .ClientHeight = 263});
     TGauge gauge{frm, {.Left = 12, .Top = 100, .Width = 462, .Height = 20, .MaxValue = 100}};
     RECT r{};
     GetClientRect(gauge.Handle(), &r);
-    static int told = 0;
-    const auto count = [](HWND h, UINT m, WPARAM w, LPARAM l, UINT_PTR, DWORD_PTR) -> LRESULT {
-        if (m == PBM_SETPOS || m == PBM_SETRANGE32) ++told;
-        return DefSubclassProc(h, m, w, l);
-    };
-    ASSERT_TRUE(SetWindowSubclass(gauge.Handle(), count, 1, 0));
-    told = 0;
+    ASSERT_TRUE(SetWindowSubclass(gauge.Handle(), CountGaugeMessages, 1, 0));
+    gaugeTold = 0;
     constexpr int kSteps = 50'000;
     for (int i = 1; i <= kSteps; ++i) {
         gauge.SetMaxValue(kSteps);
         gauge.SetProgress(i);
     }
-    RemoveWindowSubclass(gauge.Handle(), count, 1);
-    EXPECT_LE(told, r.right - r.left + 2) << "of " << kSteps << " steps on a bar " << r.right - r.left << " wide";
-    EXPECT_GT(told, (r.right - r.left) / 2) << "the bar hardly moved";
+    RemoveWindowSubclass(gauge.Handle(), CountGaugeMessages, 1);
+    EXPECT_LE(gaugeTold, r.right - r.left + 2) << "of " << kSteps << " steps on a bar " << r.right - r.left << " wide";
+    EXPECT_GT(gaugeTold, (r.right - r.left) / 2) << "the bar hardly moved";
     EXPECT_EQ(SendMessageW(gauge.Handle(), PBM_GETPOS, 0, 0), kSteps);
 }
 
