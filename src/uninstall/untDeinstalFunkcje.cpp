@@ -152,6 +152,12 @@ TOtwarty OtworzWMiejscu(const std::string& sciezka, const std::wstring& oczekiwa
     return o;
 }
 
+// Why a file that is there but was not checked stays: a reparse point leads elsewhere, or it cannot be read.
+TPowod PowodOdlozenia(const TOtwarty& o)
+{
+    return o.Stan == TOtwarcie::Obcy ? TPowod::pwPrzekierowany : TPowod::pwNieUsuniety;
+}
+
 // The size and digest of what an open file holds, read from its start; tetno is called between the blocks of
 // a large file, so that the window keeps answering.
 std::optional<TPlikRekordu> OdciskUchwytu(HANDLE h, const std::string& sciezka, const std::function<void()>& tetno)
@@ -246,6 +252,9 @@ private:
     // Where the system must place a recorded path: the real place of the folder it was recorded below (the
     // target, a Programs or Desktop folder) and the rest as recorded. Empty when there is no such folder.
     std::wstring Oczekiwane(const std::string& sciezka) const;
+    // Opens a recorded file where the record says it is and reads its size and digest; nothing when it is not
+    // there, not where the record says, or cannot be read (o says which).
+    std::optional<TPlikRekordu> Odcisk(const std::string& sciezka, TOtwarty& o) const;
     // Deletes an opened file of ours, or leaves it to the next restart when a program holds it.
     bool Usun(TOtwarty& o, const std::string& sciezka);
     bool NaRestart(const std::string& sciezka);
@@ -326,6 +335,13 @@ bool TUsuwanie::NaRestart(const std::string& sciezka)
     return true;
 }
 
+std::optional<TPlikRekordu> TUsuwanie::Odcisk(const std::string& sciezka, TOtwarty& o) const
+{
+    o = OtworzWMiejscu(sciezka, Oczekiwane(sciezka), false);
+    if (o.Stan != TOtwarcie::Otwarty) return std::nullopt;
+    return OdciskUchwytu(o.Uchwyt.Get(), sciezka, Tetno(sciezka));
+}
+
 bool TUsuwanie::Usun(TOtwarty& o, const std::string& sciezka)
 {
     const DWORD blad = o.Usuwalny ? UsunPrzezUchwyt(o.Uchwyt.Get()) : ERROR_SHARING_VIOLATION;
@@ -372,13 +388,12 @@ void TUsuwanie::Pliki()
     for (std::size_t i = FRekord.Pliki.size(); i-- > 0;) {
         const TPlikRekordu& p = FRekord.Pliki[i];
         Krok(p.Sciezka);
-        TOtwarty o = OtworzWMiejscu(p.Sciezka, Oczekiwane(p.Sciezka), false);
+        TOtwarty o;
+        const std::optional<TPlikRekordu> teraz = Odcisk(p.Sciezka, o);
         if (o.Stan == TOtwarcie::Brak) continue;
-        const std::optional<TPlikRekordu> teraz =
-            o.Stan == TOtwarcie::Otwarty ? OdciskUchwytu(o.Uchwyt.Get(), p.Sciezka, Tetno(p.Sciezka)) : std::nullopt;
         // Kept without a question: their content is not known or not where the record says.
         if (!teraz) {
-            zostaw(i, o.Stan == TOtwarcie::Obcy ? TPowod::pwPrzekierowany : TPowod::pwNieUsuniety);
+            zostaw(i, PowodOdlozenia(o));
         } else if (teraz->Rozmiar != p.Rozmiar || teraz->Sha256 != p.Sha256) {
             zmienione.push_back({i, *teraz});
         } else {
@@ -396,12 +411,11 @@ void TUsuwanie::Pliki()
             continue;
         }
         Tetno(sciezka)();
-        TOtwarty o = OtworzWMiejscu(sciezka, Oczekiwane(sciezka), false);
+        TOtwarty o;
+        const std::optional<TPlikRekordu> teraz = Odcisk(sciezka, o);
         if (o.Stan == TOtwarcie::Brak) continue;
-        const std::optional<TPlikRekordu> teraz =
-            o.Stan == TOtwarcie::Otwarty ? OdciskUchwytu(o.Uchwyt.Get(), sciezka, Tetno(sciezka)) : std::nullopt;
         if (!teraz)
-            zostaw(z.Indeks, o.Stan == TOtwarcie::Obcy ? TPowod::pwPrzekierowany : TPowod::pwNieUsuniety);
+            zostaw(z.Indeks, PowodOdlozenia(o));
         else if (teraz->Rozmiar != z.Teraz.Rozmiar || teraz->Sha256 != z.Teraz.Sha256)
             // Changed again while the question was up: not the file the user agreed to remove.
             zostaw(z.Indeks, TPowod::pwZmieniony);
@@ -418,12 +432,11 @@ void TUsuwanie::Skroty()
     for (std::size_t i = FRekord.Skroty.size(); i-- > 0;) {
         const TPlikRekordu& s = FRekord.Skroty[i];
         Krok(s.Sciezka);
-        TOtwarty o = OtworzWMiejscu(s.Sciezka, Oczekiwane(s.Sciezka), false);
+        TOtwarty o;
+        const std::optional<TPlikRekordu> teraz = Odcisk(s.Sciezka, o);
         if (o.Stan == TOtwarcie::Brak) continue;
-        const std::optional<TPlikRekordu> teraz =
-            o.Stan == TOtwarcie::Otwarty ? OdciskUchwytu(o.Uchwyt.Get(), s.Sciezka, Tetno(s.Sciezka)) : std::nullopt;
         if (!teraz) {
-            Zostaw(s.Sciezka, o.Stan == TOtwarcie::Obcy ? TPowod::pwPrzekierowany : TPowod::pwNieUsuniety);
+            Zostaw(s.Sciezka, PowodOdlozenia(o));
             FReszta.Skroty.push_back(s);
         } else if (teraz->Rozmiar != s.Rozmiar || teraz->Sha256 != s.Sha256) {
             // A link rewritten since (by another installation, or the user) is not this installation's any more.

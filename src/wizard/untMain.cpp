@@ -671,15 +671,10 @@ void TfrmMain::KopiujKatalog(const std::string& zrodlo, const std::string& cel, 
 
 void TfrmMain::PokazPlik(const std::string& zrodlo, const std::string& cel)
 {
-    if (!FTaktPliku.Teraz()) {
-        FCzekajacyZ = zrodlo;
-        FCzekajacyDo = cel;
-        FPlikCzeka = true;
-        return;
-    }
-    FPlikCzeka = false;
-    lblPlikZ.SetCaption(Format(PobierzTekst(FJezyk, txtFromPath), {zrodlo}));
-    lblPlikDo.SetCaption(Format(PobierzTekst(FJezyk, txtToPath), {cel}));
+    FCzekajacyZ = zrodlo;
+    FCzekajacyDo = cel;
+    FPlikCzeka = true;
+    if (FTaktPliku.Teraz()) PokazCzekajacyPlik();
 }
 
 void TfrmMain::PokazCzekajacyPlik()
