@@ -19,6 +19,8 @@ add_executable(deinstalka WIN32 src/uninstall/main.cpp)
 # No debug information: the file goes on the CD.
 target_link_options(deinstalka PRIVATE -municode -s)
 target_link_libraries(deinstalka PRIVATE werb_deinstalka werb_manifest shell32)
+# Its first instance starts from the target folder: the common controls as the installer takes them.
+target_sources(deinstalka PRIVATE src/app/CommonControls.cpp)
 target_compile_options(deinstalka PRIVATE ${WARNINGS})
 set_target_properties(deinstalka PROPERTIES OUTPUT_NAME DeInstalka RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR})
 

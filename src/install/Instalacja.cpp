@@ -11,6 +11,7 @@
 
 #include "install/IoError.h"
 #include "install/ProductView.h"
+#include "install/Uprawnienia.h"
 #include "install/untInstalFunkcje.h"
 #include "ui/Unicode.h"
 #include "uninstall/untDeinstalFunkcje.h"
@@ -94,7 +95,7 @@ bool Przywroc(const std::string& plik, const std::string& kopia, bool naRestart)
     if (!Istnieje(k)) return true;
     UsunPlik(p);
     if (MoveFileExW(k.c_str(), p.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
-    return naRestart && MoveFileExW(k.c_str(), p.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT);
+    return naRestart && PrzeniesPoRestarcie(k, p, MOVEFILE_REPLACE_EXISTING);
 }
 
 std::string NazwaKlucza(TKorzen k, const std::string& klucz)
@@ -147,7 +148,7 @@ bool Cofnij(const TWpisDziennika& w)
     case TRodzajWpisu::Skrot:
         if (w.Kopia.empty()) {
             const std::wstring p = Widen(w.Sciezka);
-            return UsunPlik(p) || MoveFileExW(p.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+            return UsunPlik(p) || PrzeniesPoRestarcie(p);
         }
         return Przywroc(w.Sciezka, w.Kopia, true);
     case TRodzajWpisu::Katalog:
@@ -202,7 +203,7 @@ void UsunKopie(const std::vector<TWpisDziennika>& wpisy)
         if (w.Kopia.empty() || bez.count(static_cast<std::uint32_t>(i + 1))) continue;
         const std::wstring k = Widen(w.Kopia);
         // A system file kept aside may be loaded by a running program: it goes at the next restart.
-        if (!UsunPlik(k)) MoveFileExW(k.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+        if (!UsunPlik(k)) PrzeniesPoRestarcie(k);
     }
 }
 
@@ -341,10 +342,16 @@ void TInstalacja::DopiszBez(std::uint32_t numer)
     Dopisz(w, false);
 }
 
-bool TInstalacja::UtworzKatalog(const std::string& sciezka)
+bool TInstalacja::UtworzKatalog(const std::string& sciezka, bool produktu)
 {
     const std::uint32_t n = Dopisz({.Rodzaj = TRodzajWpisu::Katalog, .Sciezka = sciezka}, false);
-    if (!CreateDirectoryW(Widen(sciezka).c_str(), nullptr)) {
+    const std::wstring p = Widen(sciezka);
+    // Made with default rights, a folder outside Program Files inherits from its parent: C:\ lets every user
+    // change what is in it, and the next administrator would run what they put there.
+    const bool utworzony = produktu && RunsAsAdministrator()
+                               ? UtworzKatalogZAcl(p, kAceKataloguProduktu) == ERROR_SUCCESS
+                               : CreateDirectoryW(p.c_str(), nullptr) != FALSE;
+    if (!utworzony) {
         // There already (a folder the user keeps) or not made: the roll-back must not touch it.
         DopiszBez(n);
         return false;

@@ -46,8 +46,9 @@ public:
     // Drops a run that changed nothing it must keep (the options check answered No): journal deleted.
     void Porzuc();
 
-    // A folder, created unless it exists; true when this call created it.
-    bool UtworzKatalog(const std::string& sciezka);
+    // A folder, created unless it exists; true when this call created it. A product folder (the target) made by
+    // an administrator gets the product folder's access list (kAceKataloguProduktu); the folders below inherit it.
+    bool UtworzKatalog(const std::string& sciezka, bool produktu = false);
     // A file written by zapisz, which creates it (NowyPlik) and feeds the digest; false or an exception from it
     // undo this file at once. An existing file is first renamed aside (mozeIstniec false: the caller knows the
     // name is free). A read-only file is refused without a change (zapisz then fails, as it cannot create it).

@@ -20,6 +20,7 @@
 #include "install/IoError.h"
 #include "install/ProductView.h"
 #include "install/Produkt.h"
+#include "install/Uprawnienia.h"
 #include "install/WinHandle.h"
 #include "ui/SystemLibrary.h"
 #include "ui/Unicode.h"
@@ -209,18 +210,7 @@ constexpr wchar_t kPrivateAces[] =
 // Creates the folder with the administrators' descriptor; the Win32 error otherwise.
 DWORD CreateProtectedFolder(const std::wstring& folder)
 {
-    DWORD error = ERROR_INVALID_OWNER;
-    for (const std::wstring& sddl : {L"O:BA" + std::wstring(kPrivateAces), std::wstring(kPrivateAces)}) {
-        PSECURITY_DESCRIPTOR sd = nullptr;
-        if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &sd, nullptr))
-            return GetLastError();
-        SECURITY_ATTRIBUTES sa{sizeof sa, sd, FALSE};
-        error = CreateDirectoryW(folder.c_str(), &sa) ? ERROR_SUCCESS : GetLastError();
-        LocalFree(sd);
-        // Only a token whose Administrators group may not own objects gets the second try.
-        if (error != ERROR_INVALID_OWNER) break;
-    }
-    return error;
+    return UtworzKatalogZAcl(folder, kPrivateAces);
 }
 
 // 16 hexadecimal digits from the system's random generator; empty when it fails.

@@ -41,6 +41,10 @@ constexpr TWiersz kTeksty[kLiczbaTekstowDeinstalki] = {
      "Les fichiers en cours d'utilisation seront supprimés au prochain démarrage de l'ordinateur :"},
     {"To, co pozostało, opisuje zapis instalacji:\r\n%s\r\nUruchom deinstalator ponownie, aby dokończyć.",
      "Le journal d'installation décrit ce qui reste :\r\n%s\r\nRelancez la désinstallation pour terminer."},
+    {"Folder programu %s:\r\n%s\r\njest dowiązaniem, prowadzi przez dowiązanie do innego miejsca lub jest zablokowany "
+     "przez inny program.\r\nNic nie zostało usunięte.",
+     "Le dossier de %s :\r\n%s\r\nest un lien, mène par un lien vers un autre emplacement ou est bloqué par un autre "
+     "programme.\r\nRien n'a été supprimé."},
 };
 
 } // namespace

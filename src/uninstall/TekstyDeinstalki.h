@@ -27,6 +27,7 @@ enum TTekstDeinstalki : int {
     tdUsunieteZmienione,
     tdPoRestarcie,
     tdRekordPozostawiony,  // "%s": the record's path
+    tdCelNiepewny,         // "%s %s": product title, the target folder
     kLiczbaTekstowDeinstalki
 };
 

@@ -9,6 +9,7 @@
 #include "install/Skroty.h"
 #include "install/TKod.h"
 #include "install/WinHandle.h"
+#include "install/Uprawnienia.h"
 #include "install/untInstalFunkcje.h"
 #include "ui/Unicode.h"
 #include "uninstall/Sha256.h"
@@ -203,9 +204,15 @@ DWORD UsunPrzezUchwyt(HANDLE h)
 
 class TUsuwanie {
 public:
-    TUsuwanie(const TRekordDeinstalacji& rekord, const TMiejscaProduktu& miejsca, const TObslugaUsuwania& obsluga)
+    TUsuwanie(const TRekordDeinstalacji& rekord, const TMiejscaProduktu& miejsca, const TObslugaUsuwania& obsluga,
+              TCelDeinstalacji* cel)
         : FRekord(rekord), FMiejsca(miejsca), FObsluga(obsluga)
     {
+        if (!cel) {
+            FWlasnyCel = OtworzCel(rekord.Katalog);
+            cel = &FWlasnyCel;
+        }
+        FCel = cel;
         for (const std::string& k : rekord.Katalogi)
             if (!TenSamTekst(k, rekord.Katalog)) FKatalogiWewnatrz.push_back(k);
         // The record and the last step (the uninstaller and the target folder) are one step each.
@@ -215,7 +222,8 @@ public:
             FObceUstawienia[Indeks(k)] = UstawieniaInnejInstalacji(k);
             FObcyWpis[Indeks(k)] = WpisInnejInstalacji(k);
         }
-        FMiejsceCelu = MiejsceFolderu(rekord.Katalog);
+        // Its place as the handle held since before the record was read says: not worked out again by path.
+        if (FCel->Stan == TStanCelu::scOtwarty) FMiejsceCelu = FCel->Miejsce;
         for (const std::string& f : miejsca.FolderySkrotow) FMiejscaFolderow.push_back(MiejsceFolderu(f));
         if (const TOpisProduktu* opis = OpisProduktu(NumerProduktu)) {
             FDeinstalator = rekord.Katalog + "\\" + opis->Deinstalator;
@@ -258,6 +266,8 @@ private:
     // Deletes an opened file of ours, or leaves it to the next restart when a program holds it.
     bool Usun(TOtwarty& o, const std::string& sciezka);
     bool NaRestart(const std::string& sciezka);
+    // The target folder as held since the start, handed over to be deleted.
+    TOtwarty OtwartyCel();
     void Pliki();
     void Skroty();
     void Wartosci(bool wpis);
@@ -282,6 +292,8 @@ private:
     const TObslugaUsuwania& FObsluga;
     TWynikUsuwania FWynik;
     TRekordDeinstalacji FReszta;  // what stays of the record's entries
+    TCelDeinstalacji FWlasnyCel;  // held here when the caller holds none
+    TCelDeinstalacji* FCel = nullptr;
     std::wstring FMiejsceCelu;
     std::vector<std::wstring> FMiejscaFolderow;  // of FMiejsca.FolderySkrotow, in its order
     std::string FDeinstalator;  // the uninstaller in the target folder: it goes last, or stays with the record
@@ -330,9 +342,26 @@ bool TUsuwanie::WpisInnejInstalacji(TKorzen korzen) const
 
 bool TUsuwanie::NaRestart(const std::string& sciezka)
 {
-    if (!MoveFileExW(Widen(sciezka).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) return false;
+    if (!PrzeniesPoRestarcie(Widen(sciezka))) return false;
     FWynik.PoRestarcie.push_back(sciezka);
     return true;
+}
+
+TOtwarty TUsuwanie::OtwartyCel()
+{
+    TOtwarty o;
+    switch (FCel->Stan) {
+    case TStanCelu::scOtwarty:
+        o.Stan = TOtwarcie::Otwarty;
+        o.Uchwyt = std::move(FCel->Uchwyt);
+        o.Usuwalny = true;
+        FCel->Stan = TStanCelu::scZablokowany;
+        break;
+    case TStanCelu::scBrak: o.Stan = TOtwarcie::Brak; break;
+    case TStanCelu::scPrzekierowany: o.Stan = TOtwarcie::Obcy; break;
+    case TStanCelu::scZablokowany: o.Stan = TOtwarcie::Zablokowany; break;
+    }
+    return o;
 }
 
 std::optional<TPlikRekordu> TUsuwanie::Odcisk(const std::string& sciezka, TOtwarty& o) const
@@ -523,7 +552,7 @@ void TUsuwanie::Katalogi(const std::vector<std::string>& katalogi, bool krok)
 {
     for (const std::string& k : OdSrodka(katalogi)) {
         if (krok) Krok(k);
-        TOtwarty o = OtworzWMiejscu(k, Oczekiwane(k), true);
+        TOtwarty o = TenSamTekst(k, FRekord.Katalog) ? OtwartyCel() : OtworzWMiejscu(k, Oczekiwane(k), true);
         if (o.Stan == TOtwarcie::Brak) continue;
         if (o.Stan != TOtwarcie::Otwarty) {
             Zostaw(k, o.Stan == TOtwarcie::Obcy ? TPowod::pwPrzekierowany : TPowod::pwNieUsuniety);
@@ -762,10 +791,48 @@ TZapisDeinstalacji ZapisDeinstalacji(const std::string& katalog, const std::stri
     return z;
 }
 
-TWynikUsuwania UsunZainstalowane(const TRekordDeinstalacji& rekord, std::string_view plikRekordu,
-                                 const TMiejscaProduktu& miejsca, const TObslugaUsuwania& obsluga)
+TCelDeinstalacji OtworzCel(const std::string& katalog)
 {
-    TUsuwanie usuwanie(rekord, miejsca, obsluga);
+    TCelDeinstalacji cel;
+    const std::wstring w = Widen(katalog);
+    const DWORD dostep = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+    const DWORD flagi = FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT;
+    cel.Uchwyt = UniqueHandle(CreateFileW(w.c_str(), dostep | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          OPEN_EXISTING, flagi, nullptr));
+    // Without the right to delete it, held all the same: it stays at the end.
+    if (!cel.Uchwyt && GetLastError() == ERROR_ACCESS_DENIED)
+        cel.Uchwyt = UniqueHandle(CreateFileW(w.c_str(), dostep, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                              OPEN_EXISTING, flagi, nullptr));
+    if (!cel.Uchwyt) {
+        const DWORD blad = GetLastError();
+        cel.Stan = blad == ERROR_FILE_NOT_FOUND || blad == ERROR_PATH_NOT_FOUND ? TStanCelu::scBrak
+                                                                              : TStanCelu::scZablokowany;
+        return cel;
+    }
+    FILE_ATTRIBUTE_TAG_INFO atrybuty{};
+    if (!GetFileInformationByHandleEx(cel.Uchwyt.Get(), FileAttributeTagInfo, &atrybuty, sizeof atrybuty) ||
+        !(atrybuty.FileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        cel.Uchwyt.Reset();
+        cel.Stan = TStanCelu::scZablokowany;
+        return cel;
+    }
+    // A link itself, or a folder reached through one on the way: the record's paths would lead elsewhere.
+    const std::wstring miejsce = MiejsceUchwytu(cel.Uchwyt.Get());
+    if ((atrybuty.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || !TenSamTekstW(miejsce, w)) {
+        cel.Uchwyt.Reset();
+        cel.Stan = TStanCelu::scPrzekierowany;
+        return cel;
+    }
+    cel.Stan = TStanCelu::scOtwarty;
+    cel.Miejsce = miejsce;
+    return cel;
+}
+
+TWynikUsuwania UsunZainstalowane(const TRekordDeinstalacji& rekord, std::string_view plikRekordu,
+                                 const TMiejscaProduktu& miejsca, const TObslugaUsuwania& obsluga,
+                                 TCelDeinstalacji* cel)
+{
+    TUsuwanie usuwanie(rekord, miejsca, obsluga, cel);
     return usuwanie.Wykonaj(std::string(plikRekordu));
 }
 

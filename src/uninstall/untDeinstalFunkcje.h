@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "install/WinHandle.h"
 #include "uninstall/RekordDeinstalacji.h"
 
 // Paths, keys and names compared as Windows does: ordinal, letter case ignored.
@@ -69,16 +70,37 @@ struct TObslugaUsuwania {
 // Programs and Desktop folders, the product's group names, its keys.
 TMiejscaProduktu MiejscaProduktu();
 
+// The target folder as a run holds it, from before its record is read to the end: opened without delete
+// sharing, nobody can rename it or put a link in its place meanwhile.
+enum class TStanCelu : std::uint8_t {
+    scOtwarty,      // held, where its path says
+    scBrak,         // not there
+    scPrzekierowany, // a reparse point, or a path through one: it really is elsewhere
+    scZablokowany,  // cannot be opened (held by another program, no rights) or not a folder
+};
+
+struct TCelDeinstalacji {
+    TStanCelu Stan = TStanCelu::scBrak;
+    UniqueHandle Uchwyt;  // scOtwarty: with the right to delete it when the process has it
+    std::wstring Miejsce; // scOtwarty: where the system places it
+};
+
+// Opens katalog (no trailing backslash) as the target folder of a run.
+TCelDeinstalacji OtworzCel(const std::string& katalog);
+
 // Removes what the record names and nothing else: unchanged files (changed ones only when the user agrees),
 // unchanged links, the values of the registry unless another installation owns them, then the keys, the group
 // and the folders that are left empty, innermost first, then the uninstall entry, the record file plikRekordu,
 // and last the uninstaller with the target folder: a run ended at any step is finished by the next one. A
 // file is checked and deleted through one handle, and only where the record says it is: nothing is reached
 // through a reparse point below the target, the Programs or the Desktop folder. Files in use are left to the next
-// restart; when anything else that a second run could remove stays, the record is rewritten to what is left
-// and the uninstaller and the uninstall entry stay with it.
+// restart where only administrators can change their folders, and kept otherwise; when anything else that a
+// second run could remove stays, the record is rewritten to what is left and the uninstaller and the uninstall
+// entry stay with it. cel is the record's target folder as the caller holds it (OtworzCel); without it, the run
+// opens it itself. The target folder goes through that handle.
 TWynikUsuwania UsunZainstalowane(const TRekordDeinstalacji& rekord, std::string_view plikRekordu,
-                                 const TMiejscaProduktu& miejsca, const TObslugaUsuwania& obsluga);
+                                 const TMiejscaProduktu& miejsca, const TObslugaUsuwania& obsluga,
+                                 TCelDeinstalacji* cel = nullptr);
 
 // What a run of the uninstaller finds to work from in its folder.
 enum class TStanZapisu : std::uint8_t {

@@ -132,8 +132,12 @@ int Deinstaluj(const std::string& katalog, TfrmDeinstalka& okno, TfrmPytanie& py
                const std::string& obraz)
 {
     const std::string plikRekordu = katalog + "\\" + kPlikRekordu;
-    const TZapisDeinstalacji zapis = ZapisDeinstalacji(katalog, obraz.empty() ? SciezkaAplikacji() : obraz,
-                                                       [] { Application.AnswerWithoutInput(); });
+    // Held before its record is read: nothing read or removed below can come from a folder put in its place.
+    TCelDeinstalacji cel = OtworzCel(katalog);
+    const bool celPewny = cel.Stan == TStanCelu::scOtwarty || cel.Stan == TStanCelu::scBrak;
+    const TZapisDeinstalacji zapis = celPewny ? ZapisDeinstalacji(katalog, obraz.empty() ? SciezkaAplikacji() : obraz,
+                                                                  [] { Application.AnswerWithoutInput(); })
+                                              : TZapisDeinstalacji{};
     const bool tutejszy = zapis.Stan == TStanZapisu::zsDobry || zapis.Stan == TStanZapisu::zsResztka;
     const TJezyk jezyk = JezykDeinstalacji(zapis.Stan == TStanZapisu::zsDobry ? &zapis.Rekord : nullptr);
 
@@ -144,6 +148,11 @@ int Deinstaluj(const std::string& katalog, TfrmDeinstalka& okno, TfrmPytanie& py
     okno.Show();
     Application.ProcessMessages();
 
+    if (!celPewny) {
+        PokazPytanie(pytanie, okno, Format(T(jezyk, tdCelNiepewny), {Tytul(), katalog}), rpOK);
+        okno.Hide();
+        return 1;
+    }
     if (!tutejszy) {
         const TTekstDeinstalki tekst = zapis.Stan == TStanZapisu::zsBrak         ? tdBrakRekordu
                                        : zapis.Stan == TStanZapisu::zsUszkodzony ? tdRekordUszkodzony
@@ -192,7 +201,7 @@ int Deinstaluj(const std::string& katalog, TfrmDeinstalka& okno, TfrmPytanie& py
         okno.GaugePostep.SetProgress(zrobione);
         if (komunikaty.Teraz()) Application.ProcessMessages();
     };
-    const TWynikUsuwania wynik = UsunZainstalowane(zapis.Rekord, plikRekordu, MiejscaProduktu(), obsluga);
+    const TWynikUsuwania wynik = UsunZainstalowane(zapis.Rekord, plikRekordu, MiejscaProduktu(), obsluga, &cel);
     okno.lblPlik.SetCaption("");
     okno.GaugePostep.SetProgress(okno.GaugePostep.MaxValue());
     Application.ProcessMessages();

@@ -38,8 +38,9 @@ std::string TekstWyniku(TJezyk jezyk, const TWynikUsuwania& wynik, const std::st
 
 // Uninstalls the installation whose record lies in katalog (without trailing backslash): reads the record,
 // asks, waits for the process rodzic to end (the instance that relaunched this one; nullptr for none),
-// removes and reports. obraz is the running uninstaller's file (empty: this process's image), which a folder
-// left without its record by an ended run is compared with. 0 when it removed or the user declined, 1 when
-// the record was missing or refused.
+// removes and reports. The folder is held from before its record is read to the end, and refused when it is a
+// link, leads through one or cannot be held. obraz is the running uninstaller's file (empty: this process's
+// image), which a folder left without its record by an ended run is compared with. 0 when it removed or the
+// user declined, 1 when the record was missing or refused, or the folder refused.
 int Deinstaluj(const std::string& katalog, TfrmDeinstalka& okno, TfrmPytanie& pytanie, HANDLE rodzic,
                const std::string& obraz = {});

@@ -455,7 +455,7 @@ bool TfrmMain::SprawdzOpcje()
     }
     const bool istnial = KatalogIstnieje(FKatalogDocelowy);
     // One folder only: a missing parent makes the user choose another folder.
-    if (!istnial && !FInstalacja.UtworzKatalog(FKatalogDocelowy)) {
+    if (!istnial && !FInstalacja.UtworzKatalog(FKatalogDocelowy, true)) {
         FInstalacja.Porzuc();
         Zapytaj(*this, Format(PobierzTekst(FJezyk, txtCannotCreateDir), {FKatalogDocelowy}), rpOK);
         return false;

@@ -316,23 +316,27 @@ bool ManifestRedirectsCommonControls(const std::wstring& program)
 
 // What the process loads before main() runs is beyond its own control: only known DLLs. A DLL loaded on first
 // use comes after main() has restricted the search to the system folder; the common controls then come from
-// the side-by-side store that the manifest names.
-TEST(Imports, EveryImportedDllComesFromTheSystemFolder)
+// the side-by-side store that the manifest names. Both programs: the uninstaller's first instance starts from
+// the target folder.
+TEST(Imports, EveryImportedDllOfBothProgramsComesFromTheSystemFolder)
 {
-    const std::wstring program = ThroughZ(Env(L"WERB_INSTALATOR"));
-    ASSERT_FALSE(program.empty()) << "WERB_INSTALATOR is not set";
-    const auto image = ReadBytes(program);
-    ASSERT_TRUE(image) << Narrow(program);
-    const TImports imports = ReadImports(*image);
-    ASSERT_TRUE(imports.Error.empty()) << imports.Error;
-    ASSERT_NE(std::find(imports.Dlls.begin(), imports.Dlls.end(), "kernel32.dll"), imports.Dlls.end())
-        << "the table was not read";
-    for (const std::string& dll : imports.Dlls)
-        EXPECT_TRUE(KnownEverywhere().count(dll)) << dll << " is loaded with the process from next to the program";
-    const bool sideBySide = ManifestRedirectsCommonControls(program);
-    for (const std::string& dll : imports.Delayed)
-        EXPECT_TRUE(KnownEverywhere().count(dll) || (dll == "comctl32.dll" && sideBySide))
-            << dll << " (delay-loaded) is not taken from the system folder";
+    for (const wchar_t* variable : {L"WERB_INSTALATOR", L"WERB_DEINSTALKA"}) {
+        SCOPED_TRACE(Narrow(variable));
+        const std::wstring program = ThroughZ(Env(variable));
+        ASSERT_FALSE(program.empty()) << Narrow(variable) << " is not set";
+        const auto image = ReadBytes(program);
+        ASSERT_TRUE(image) << Narrow(program);
+        const TImports imports = ReadImports(*image);
+        ASSERT_TRUE(imports.Error.empty()) << imports.Error;
+        ASSERT_NE(std::find(imports.Dlls.begin(), imports.Dlls.end(), "kernel32.dll"), imports.Dlls.end())
+            << "the table was not read";
+        for (const std::string& dll : imports.Dlls)
+            EXPECT_TRUE(KnownEverywhere().count(dll)) << dll << " is loaded with the process from next to the program";
+        const bool sideBySide = ManifestRedirectsCommonControls(program);
+        for (const std::string& dll : imports.Delayed)
+            EXPECT_TRUE(KnownEverywhere().count(dll) || (dll == "comctl32.dll" && sideBySide))
+                << dll << " (delay-loaded) is not taken from the system folder";
+    }
 }
 
 // The real installer on D:, the CD-ROM drive, with what the CD dialog looks for; whole installations by the demo's
@@ -526,7 +530,9 @@ protected:
     int FWalks = 0;
 };
 
-TEST_F(Hostile, PlantedDllsAreNeverLoaded)
+// The programs that start from a folder someone else may write to: D:\instalator.exe (a CD image, a network
+// share) and the installed DeInstalka.exe. Their copies run from private folders that nobody else can write to.
+TEST_F(Hostile, PlantedDllsBesideTheCdInstallerAndTheInstalledUninstallerAreNeverLoaded)
 {
     const std::wstring canaries = ThroughZ(Env(L"WERB_CANARIES"));
     std::vector<std::wstring> dlls;
@@ -539,21 +545,23 @@ TEST_F(Hostile, PlantedDllsAreNeverLoaded)
         }
     }
     ASSERT_FALSE(canaries.empty() || dlls.empty()) << "WERB_CANARIES or WERB_CANARY_DLLS is not set";
-    // Next to the CD instance and next to its copy in the temporary folder.
-    for (const std::wstring& folder : {Cd(), FTemp})
+    const auto plant = [&](const std::wstring& folder) {
         for (const auto& d : dlls) {
             const std::wstring to = folder + d + L".dll";
             ForceDelete(to);
             ASSERT_TRUE(CopyFileW((canaries + L"\\" + d + L".dll").c_str(), to.c_str(), FALSE)) << Narrow(to);
             FPlanted.push_back(to);
         }
+    };
+    plant(Cd());
+    ASSERT_FALSE(HasFatalFailure());
     // Wine's own user32 imports version.dll while the process starts, with the program's folder on the search
     // path; Windows' does not. Preferring a file there would measure Wine, not the installer: version.dll stays
     // Wine's, and the installer's own loads of it are covered by loading it from the system folder only.
     std::vector<std::wstring> preferred;
     for (const auto& d : dlls)
         if (d != L"version") preferred.push_back(d);
-    PreferNative({L"instalator.exe", L"instal.exe", L"werb-loader.exe"}, preferred);
+    PreferNative({L"instalator.exe", L"instal.exe", L"DeInstalka.exe", L"werb-loader.exe"}, preferred);
     ASSERT_FALSE(HasFatalFailure());
 
     // The hole the test looks for is visible: a program on D: that loads a DLL by its bare name takes the canary.
@@ -569,7 +577,20 @@ TEST_F(Hostile, PlantedDllsAreNeverLoaded)
     }
 
     InstallFromCd();
-    EXPECT_EQ(Names(kMarkers), std::vector<std::wstring>{}) << "loaded: " << Joined(Names(kMarkers));
+    EXPECT_EQ(Names(kMarkers), std::vector<std::wstring>{}) << "loaded by the installer: " << Joined(Names(kMarkers));
+    ASSERT_FALSE(HasFatalFailure());
+
+    // The uninstaller as the uninstall entry starts it: its first instance hands over to its copy and ends.
+    const std::wstring uninstaller = FTarget + L"\\DeInstalka.exe";
+    ASSERT_TRUE(Exists(uninstaller));
+    plant(FTarget + L"\\");
+    ASSERT_FALSE(HasFatalFailure());
+    TProcess first = Start(uninstaller.c_str(), L"\"" + uninstaller + L"\"", L"C:\\");
+    ASSERT_TRUE(first.Handle);
+    EXPECT_TRUE(Ended(first, kStartMs)) << "the uninstaller in the target folder did not hand over";
+    // The copy waits at its question: not an uninstallation this test makes.
+    EndProcesses([](const std::wstring& image) { return image.size() >= 15 && image.substr(image.size() - 15) == L"\\deinstalka.exe"; });
+    EXPECT_EQ(Names(kMarkers), std::vector<std::wstring>{}) << "loaded by the uninstaller: " << Joined(Names(kMarkers));
 }
 
 TEST_F(Hostile, UninstallEntryStartsDeInstalkaNotAProgramOnTheWay)
