@@ -32,8 +32,9 @@ target_link_libraries(test_uninstall PRIVATE werb_deinstalka werb_wizard werb_ma
 add_dependencies(test_uninstall deinstalka)
 # Wine makes no junction, but shows a Unix symbolic link as a reparse point: a target folder with a folder
 # link and a file link in it, both leading to its sibling "inne".
-set(WERB_LINKS ${PROJECT_BINARY_DIR}/uninstall-links)
-file(MAKE_DIRECTORY ${WERB_LINKS}/cel ${WERB_LINKS}/inne)
+# Its path without links on the Unix side: the uninstaller refuses a target reached through one.
+file(MAKE_DIRECTORY ${PROJECT_BINARY_DIR}/uninstall-links/cel ${PROJECT_BINARY_DIR}/uninstall-links/inne)
+file(REAL_PATH ${PROJECT_BINARY_DIR}/uninstall-links WERB_LINKS)
 file(CREATE_LINK ../inne ${WERB_LINKS}/cel/dane SYMBOLIC)
 file(CREATE_LINK ../inne/f.txt ${WERB_LINKS}/cel/plik.txt SYMBOLIC)
 set_tests_properties(test_uninstall PROPERTIES RUN_SERIAL TRUE TIMEOUT 1800 ENVIRONMENT

@@ -740,7 +740,7 @@ TMiejscaProduktu MiejscaProduktu()
 }
 
 TZapisDeinstalacji ZapisDeinstalacji(const std::string& katalog, const std::string& obraz,
-                                     const std::function<void()>& tetno)
+                                     const std::function<void()>& tetno, const TCelDeinstalacji* cel)
 {
     TZapisDeinstalacji z;
     const std::optional<std::string> tekst = CzytajPlik(katalog + "\\" + kPlikRekordu);
@@ -760,21 +760,35 @@ TZapisDeinstalacji ZapisDeinstalacji(const std::string& katalog, const std::stri
     for (TKorzen k : {TKorzen::HKCU, TKorzen::HKLM})
         if (CzytajTekst(k, KluczDeinstalacji(*opis), L"UninstallString")) return z;
     // Nothing in the folder but the uninstaller, as a plain file: no record (one that cannot be read is there).
+    // Listed through the held folder: a listing by path would also be refused by its sharing.
+    TCelDeinstalacji otwarty;
+    if (!cel) {
+        otwarty = OtworzCel(katalog);
+        cel = &otwarty;
+    }
+    if (cel->Stan != TStanCelu::scOtwarty) return z;
     bool deinstalator = false, inne = false;
-    WIN32_FIND_DATAW f{};
-    const HANDLE szukaj = FindFirstFileExW(Widen(katalog + "\\*").c_str(), FindExInfoBasic, &f,
-                                          FindExSearchNameMatch, nullptr, 0);
-    if (szukaj == INVALID_HANDLE_VALUE) return z;
-    do {
-        const std::wstring nazwa = f.cFileName;
-        if (nazwa == L"." || nazwa == L"..") continue;
-        if (!(f.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
-            TenSamTekstW(nazwa, Widen(opis->Deinstalator)))
-            deinstalator = true;
-        else
-            inne = true;
-    } while (!inne && FindNextFileW(szukaj, &f));
-    FindClose(szukaj);
+    alignas(8) static thread_local BYTE bufor[16384];
+    for (FILE_INFO_BY_HANDLE_CLASS klasa = FileFullDirectoryRestartInfo; !inne;
+         klasa = FileFullDirectoryInfo) {
+        if (!GetFileInformationByHandleEx(cel->Uchwyt.Get(), klasa, bufor, sizeof bufor)) {
+            if (GetLastError() != ERROR_NO_MORE_FILES) return z;
+            break;
+        }
+        for (std::size_t przesuniecie = 0;;) {
+            const auto* f = reinterpret_cast<const FILE_FULL_DIR_INFO*>(bufor + przesuniecie);
+            const std::wstring nazwa(f->FileName, f->FileNameLength / sizeof(wchar_t));
+            if (nazwa != L"." && nazwa != L"..") {
+                if (!(f->FileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
+                    TenSamTekstW(nazwa, Widen(opis->Deinstalator)))
+                    deinstalator = true;
+                else
+                    inne = true;
+            }
+            if (f->NextEntryOffset == 0) break;
+            przesuniecie += f->NextEntryOffset;
+        }
+    }
     if (!deinstalator || inne) return z;
     const std::optional<TPlikRekordu> wlasny = OdciskPliku(obraz);
     std::optional<TPlikRekordu> tutaj = OdciskPliku(katalog + "\\" + opis->Deinstalator);

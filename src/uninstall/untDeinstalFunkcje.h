@@ -123,8 +123,9 @@ struct TZapisDeinstalacji {
 // record, the folder is a finished run's rest only when it holds nothing but the product's uninstaller, that
 // file has the bytes of obraz, and no uninstall entry of the product names a folder (here or elsewhere: only
 // a record could say whose the entry is).
+// cel is katalog as the caller holds it (OtworzCel); without it, the folder is opened here.
 TZapisDeinstalacji ZapisDeinstalacji(const std::string& katalog, const std::string& obraz,
-                                     const std::function<void()>& tetno = {});
+                                     const std::function<void()>& tetno = {}, const TCelDeinstalacji* cel = nullptr);
 
 struct TOpisProduktu;
 // The product's uninstall entry below the root: "SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\" + name.

@@ -136,7 +136,7 @@ int Deinstaluj(const std::string& katalog, TfrmDeinstalka& okno, TfrmPytanie& py
     TCelDeinstalacji cel = OtworzCel(katalog);
     const bool celPewny = cel.Stan == TStanCelu::scOtwarty || cel.Stan == TStanCelu::scBrak;
     const TZapisDeinstalacji zapis = celPewny ? ZapisDeinstalacji(katalog, obraz.empty() ? SciezkaAplikacji() : obraz,
-                                                                  [] { Application.AnswerWithoutInput(); })
+                                                                  [] { Application.AnswerWithoutInput(); }, &cel)
                                               : TZapisDeinstalacji{};
     const bool tutejszy = zapis.Stan == TStanZapisu::zsDobry || zapis.Stan == TStanZapisu::zsResztka;
     const TJezyk jezyk = JezykDeinstalacji(zapis.Stan == TStanZapisu::zsDobry ? &zapis.Rekord : nullptr);

@@ -2,6 +2,7 @@
 // uninstaller in this process (its dialogs answered through the test hook) and as the system's list of programs
 // starts it, from the uninstall entry's command line; runs ended at each step (this program started again) and
 // the next run that finishes them; the prefix's files and registry before and after.
+#include "test_rights_support.h"
 #include "test_settings_support.h"
 #include "test_wizard_support.h"
 
@@ -141,6 +142,74 @@ std::wstring UninstallerAUserStarts(const std::wstring& target)
     return Exists(own) ? own : std::wstring();
 }
 
+// The system's list of what it moves or deletes at the next restart, given back as it was.
+class PendingRenames {
+public:
+    PendingRenames() : FBefore(Now()) {}
+    PendingRenames(const PendingRenames&) = delete;
+    PendingRenames& operator=(const PendingRenames&) = delete;
+    ~PendingRenames()
+    {
+        if (FBefore)
+            RegSetKeyValueW(HKEY_LOCAL_MACHINE, kSession, kPending, REG_MULTI_SZ, FBefore->data(),
+                            static_cast<DWORD>(FBefore->size() * sizeof(wchar_t)));
+        else
+            RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kSession, kPending);
+    }
+
+    static std::optional<std::wstring> Now()
+    {
+        DWORD size = 0;
+        if (RegGetValueW(HKEY_LOCAL_MACHINE, kSession, kPending, RRF_RT_REG_MULTI_SZ, nullptr, nullptr, &size) !=
+            ERROR_SUCCESS)
+            return std::nullopt;
+        std::wstring data(size / sizeof(wchar_t), L'\0');
+        if (RegGetValueW(HKEY_LOCAL_MACHINE, kSession, kPending, RRF_RT_REG_MULTI_SZ, nullptr, data.data(), &size) !=
+            ERROR_SUCCESS)
+            return std::nullopt;
+        data.resize(size / sizeof(wchar_t));
+        return data;
+    }
+
+private:
+    static constexpr wchar_t kSession[] = L"System\\CurrentControlSet\\Control\\Session Manager";
+    static constexpr wchar_t kPending[] = L"PendingFileRenameOperations";
+    std::optional<std::wstring> FBefore;
+};
+
+// A Unix command run from a folder of the prefix: Wine makes no symbolic link itself, but shows one made on the
+// Unix side as a reparse point. Started from Wine, the command gives no process to wait for: done says when it
+// has run. False when it did not start or done stayed false for 10 s.
+bool UnixCommand(const std::wstring& folder, std::wstring line, const std::function<bool()>& done)
+{
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si, &pi))
+        return false;
+    UniqueHandle process(pi.hProcess), thread(pi.hThread);
+    for (int i = 0; i < 200; ++i) {
+        if (done()) return true;
+        Sleep(50);
+    }
+    return done();
+}
+
+bool IsLink(const std::wstring& path)
+{
+    const DWORD a = GetFileAttributesW(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// A folder of the Unix side removed with what it holds, links included (not followed).
+bool RemoveUnixTree(const std::wstring& parent, const std::wstring& name)
+{
+    // Not started for nothing: it would run late, after the next test made the folder again.
+    if (GetFileAttributesW((parent + L"\\" + name).c_str()) == INVALID_FILE_ATTRIBUTES) return true;
+    return UnixCommand(parent, L"Z:\\bin\\rm -rf " + name,
+                       [&] { return GetFileAttributesW((parent + L"\\" + name).c_str()) == INVALID_FILE_ATTRIBUTES; });
+}
+
 // ---- the uninstaller in this process ----
 
 // Answers every question of the uninstaller in turn (true: Yes or OK) and notes what each said.
@@ -156,6 +225,8 @@ public:
 
     std::vector<std::string> Asked;
     std::vector<std::string> Buttons;  // the caption of the first button: "OK" for a message
+    // What happens while the question of that number (from 0) is up, before it is answered.
+    std::function<void(std::size_t question)> OnQuestion;
 
 private:
     void Arm()
@@ -164,6 +235,7 @@ private:
             auto& d = static_cast<TfrmPytanie&>(f);
             Asked.push_back(d.lblPytanie.Caption());
             Buttons.push_back(d.btnTak.Caption());
+            if (OnQuestion) OnQuestion(Asked.size() - 1);
             const bool yes = Asked.size() <= FAnswers.size() && FAnswers[Asked.size() - 1];
             if (Asked.size() < FAnswers.size()) Arm();
             if (Asked.size() - 1 == FEnter) {
@@ -724,32 +796,8 @@ TEST_F(UninstallTest, AFileInUseIsLeftToTheRestartAndTheClosingMessageSaysSo)
 {
     Install();
     ASSERT_FALSE(HasFatalFailure());
-    static constexpr wchar_t kSession[] = L"System\\CurrentControlSet\\Control\\Session Manager";
-    static constexpr wchar_t kPending[] = L"PendingFileRenameOperations";
-    struct Restore {
-        std::optional<std::wstring> Before;
-        ~Restore()
-        {
-            if (Before)
-                RegSetKeyValueW(HKEY_LOCAL_MACHINE, kSession, kPending, REG_MULTI_SZ, Before->data(),
-                                static_cast<DWORD>(Before->size() * sizeof(wchar_t)));
-            else
-                RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kSession, kPending);
-        }
-    } restore;
-    const auto pending = [&]() -> std::optional<std::wstring> {
-        DWORD size = 0;
-        if (RegGetValueW(HKEY_LOCAL_MACHINE, kSession, kPending, RRF_RT_REG_MULTI_SZ, nullptr, nullptr, &size) !=
-            ERROR_SUCCESS)
-            return std::nullopt;
-        std::wstring data(size / sizeof(wchar_t), L'\0');
-        if (RegGetValueW(HKEY_LOCAL_MACHINE, kSession, kPending, RRF_RT_REG_MULTI_SZ, nullptr, data.data(), &size) !=
-            ERROR_SUCCESS)
-            return std::nullopt;
-        data.resize(size / sizeof(wchar_t));
-        return data;
-    };
-    restore.Before = pending();
+    const PendingRenames restore;
+    const auto pending = [] { return PendingRenames::Now(); };
 
     // The program runs: it reads its file and lets nobody delete it.
     const std::wstring program = Target(L"Werbika.exe");
@@ -870,6 +918,164 @@ TEST_F(UninstallTest, NothingIsReachedThroughAReparsePointBelowTheTarget)
     ASSERT_EQ(left.Rekord.Pliki.size(), 2u);
     EXPECT_EQ(left.Rekord.Pliki[0].Sciezka, t + "\\dane\\f.txt");
     EXPECT_EQ(left.Rekord.Pliki[1].Sciezka, t + "\\plik.txt");
+}
+
+// The record names a file that is not in the target but elsewhere, with that file's bytes: only a target swapped
+// for a link to there would reach it. While "Tak/Nie" is up the target is renamed and a link put in its place.
+TEST_F(UninstallTest, ATargetSwappedForALinkWhileTheQuestionIsUpLeadsNowhere)
+{
+    const std::wstring links = ThroughZ(Env(L"WERB_LINKS"));
+    ASSERT_FALSE(links.empty()) << "WERB_LINKS is not set";
+    ASSERT_TRUE(RemoveUnixTree(links, L"zamiana"));
+    const std::wstring root = links + L"\\zamiana", target = root + L"\\X", victim = root + L"\\ofiara\\cenne.txt";
+    MakeFolder(root);
+    MakeFolder(root + L"\\ofiara");
+    MakeFolder(target);
+    ASSERT_TRUE(WriteBytes(victim, "cenne dane"));
+    struct Cleanup {
+        std::wstring Parent;
+        ~Cleanup() { RemoveUnixTree(Parent, L"zamiana"); }
+    } cleanup{links};
+    const std::string t = Narrow(target);
+    TRekordDeinstalacji r;
+    r.Katalog = t;
+    r.Pliki = {{t + "\\cenne.txt", 10, Sha256Hex("cenne dane")}};
+    r.Katalogi = {t};
+    ASSERT_TRUE(WriteBytes(target + L"\\DeInstalka.dat", *TekstRekordu(r)));
+
+    Answers answers({true, true});
+    bool renamed = false, linked = false;
+    answers.OnQuestion = [&](std::size_t question) {
+        if (question != 0) return;
+        renamed = MoveFileW(target.c_str(), (root + L"\\stary").c_str()) != FALSE;
+        if (renamed) linked = UnixCommand(root, L"Z:\\bin\\ln -s ofiara X", [&] { return IsLink(target); });
+    };
+    TfrmDeinstalka window;
+    TfrmPytanie question;
+    TModalWatchdog watchdog(question, 60000);
+    Deinstaluj(t, window, question, nullptr);
+    EXPECT_FALSE(renamed) << "the target folder was renamed while the uninstaller held it"
+                          << (linked ? ", and a link put in its place" : "");
+    EXPECT_EQ(ReadBytes(victim), std::string("cenne dane")) << "deleted outside the target";
+}
+
+// A folder link as the target, and a target below one: the record in the folder it leads to is not used.
+TEST_F(UninstallTest, ATargetThatIsALinkOrLeadsThroughOneIsRefusedAndNothingRemoved)
+{
+    const std::wstring links = ThroughZ(Env(L"WERB_LINKS"));
+    ASSERT_FALSE(links.empty()) << "WERB_LINKS is not set";
+    const std::wstring elsewhere = links + L"\\inne";
+    ASSERT_TRUE(IsLink(links + L"\\cel\\dane")) << "no folder link in " << Narrow(links);
+    MakeFolder(elsewhere + L"\\pod");
+    struct Cleanup {
+        std::wstring Folder;
+        ~Cleanup()
+        {
+            for (const wchar_t* f : {L"\\g.txt", L"\\DeInstalka.dat", L"\\pod\\g.txt", L"\\pod\\DeInstalka.dat"})
+                DeleteFileW((Folder + f).c_str());
+            RemoveDirectoryW((Folder + L"\\pod").c_str());
+        }
+    } cleanup{elsewhere};
+    for (const std::wstring& sub : {std::wstring(), std::wstring(L"\\pod")}) {
+        const std::wstring through = links + L"\\cel\\dane" + sub;
+        SCOPED_TRACE(Narrow(through));
+        const std::string t = Narrow(through);
+        ASSERT_TRUE(WriteBytes(elsewhere + sub + L"\\g.txt", "dane"));
+        TRekordDeinstalacji r;
+        r.Katalog = t;
+        r.Pliki = {{t + "\\g.txt", 4, Sha256Hex("dane")}};
+        r.Katalogi = {t};
+        ASSERT_TRUE(WriteBytes(elsewhere + sub + L"\\DeInstalka.dat", *TekstRekordu(r)));
+
+        Answers answers({true, true});
+        TfrmDeinstalka window;
+        TfrmPytanie question;
+        TModalWatchdog watchdog(question, 60000);
+        EXPECT_EQ(Deinstaluj(t, window, question, nullptr), 1);
+        ASSERT_EQ(answers.Asked.size(), 1u) << "asked to remove:\n" << answers.Asked.back();
+        EXPECT_EQ(answers.Asked[0], Format(U(jzPolski, tdCelNiepewny), {OpisProduktu(1)->Tytul, t}));
+        EXPECT_TRUE(Exists(elsewhere + sub + L"\\g.txt"));
+        EXPECT_TRUE(Exists(elsewhere + sub + L"\\DeInstalka.dat"));
+    }
+}
+
+// As C:\ gives every user the right to change what a folder made there with default rights holds: at the
+// restart that folder could be a link to anywhere, and the system deletes with its own rights.
+TEST_F(UninstallTest, AFileInUseInAFolderOthersMayChangeIsKeptForTheNextRunNotLeftToTheRestart)
+{
+    Install();
+    ASSERT_FALSE(HasFatalFailure());
+    {
+        PSECURITY_DESCRIPTOR sd = nullptr;
+        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+            L"D:(A;OICI;FA;;;WD)(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)", SDDL_REVISION_1, &sd, nullptr));
+        const std::unique_ptr<void, decltype(&LocalFree)> free(sd, &LocalFree);
+        ASSERT_TRUE(SetFileSecurityW(FTarget.c_str(), DACL_SECURITY_INFORMATION, sd));
+    }
+    const PendingRenames restore;
+    const std::wstring program = Target(L"Werbika.exe");
+    {
+        UniqueHandle running(
+            CreateFileW(program.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(running);
+        Answers answers({true, true});
+        EXPECT_EQ(Uninstall(answers), 0);
+        ASSERT_EQ(answers.Asked.size(), 2u);
+        EXPECT_TRUE(Exists(program));
+        const std::wstring after = PendingRenames::Now().value_or(L"");
+        EXPECT_EQ(after.find(program), std::wstring::npos) << "left to the restart";
+        const std::string& closing = answers.Asked[1];
+        EXPECT_NE(closing.find(Narrow(program) + " (" + U(jzPolski, tdPowodNieUsuniety) + ")"), std::string::npos)
+            << closing;
+        EXPECT_EQ(closing.find(U(jzPolski, tdPoRestarcie)), std::string::npos) << closing;
+        std::set<std::string> files;
+        for (const TPlikRekordu& p : Record().Pliki) files.insert(p.Sciezka);
+        EXPECT_TRUE(files.count(Narrow(program))) << "the record no longer names it";
+    }
+    // Once the program has ended, the next run removes it.
+    Answers again({true, true});
+    EXPECT_EQ(Uninstall(again), 0);
+    EXPECT_FALSE(Exists(program));
+    EXPECT_FALSE(Exists(FTarget));
+}
+
+// A folder made by the installation where its parent lets every user change what is in it (C:\ does).
+TEST_F(UninstallTest, TheTargetFolderTheInstallationMakesOnlyAdministratorsCanChange)
+{
+    const std::wstring parent = TempFolder() + L"werb-otwarty";
+    RemoveTree(parent);
+    MakeFolder(parent);
+    {
+        PSECURITY_DESCRIPTOR sd = nullptr;
+        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+            L"D:(A;OICI;FA;;;WD)(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)", SDDL_REVISION_1, &sd, nullptr));
+        const std::unique_ptr<void, decltype(&LocalFree)> free(sd, &LocalFree);
+        ASSERT_TRUE(SetFileSecurityW(parent.c_str(), DACL_SECURITY_INFORMATION, sd));
+    }
+    struct Cleanup {
+        std::wstring Folder;
+        ~Cleanup() { RemoveTree(Folder); }
+    } cleanup{parent};
+    FTarget = parent + L"\\Werbika";
+    Install();
+    ASSERT_FALSE(HasFatalFailure());
+    ExpectWritableByAdministratorsOnly(FTarget);
+    if (!UnderWine()) {
+        SECURITY_DESCRIPTOR_CONTROL control = 0;
+        DWORD revision = 0;
+        PSECURITY_DESCRIPTOR sd = nullptr;
+        ASSERT_EQ(GetNamedSecurityInfoW(FTarget.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                        nullptr, nullptr, &sd),
+                  static_cast<DWORD>(ERROR_SUCCESS));
+        const std::unique_ptr<void, decltype(&LocalFree)> free(sd, &LocalFree);
+        ASSERT_TRUE(GetSecurityDescriptorControl(sd, &control, &revision));
+        EXPECT_TRUE(control & SE_DACL_PROTECTED) << "inherits from its parent";
+    }
+    // What it holds inherits that: the programs written into it.
+    EXPECT_TRUE(Exists(Target(L"Werbika.exe")));
+    Answers answers({true, true});
+    EXPECT_EQ(Uninstall(answers), 0);
+    EXPECT_FALSE(Exists(FTarget));
 }
 
 // The list of programs exists before, empty: neither installation created it, so neither removes it.
