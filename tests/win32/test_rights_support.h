@@ -87,3 +87,14 @@ inline void ExpectWritableByAdministratorsOnly(const std::wstring& folder)
             << "owned by " << SidText(owner) << ", who may change its DACL";
     }
 }
+
+// Everyone may change the folder and what it holds (Wine: the Unix bits of other users too).
+inline bool LetEveryoneChange(const std::wstring& folder)
+{
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(A;OICI;FA;;;WD)(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)",
+                                                              SDDL_REVISION_1, &sd, nullptr))
+        return false;
+    const std::unique_ptr<void, decltype(&LocalFree)> free(sd, &LocalFree);
+    return SetFileSecurityW(folder.c_str(), DACL_SECURITY_INFORMATION, sd) != FALSE;
+}

@@ -1005,13 +1005,7 @@ TEST_F(UninstallTest, AFileInUseInAFolderOthersMayChangeIsKeptForTheNextRunNotLe
 {
     Install();
     ASSERT_FALSE(HasFatalFailure());
-    {
-        PSECURITY_DESCRIPTOR sd = nullptr;
-        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
-            L"D:(A;OICI;FA;;;WD)(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)", SDDL_REVISION_1, &sd, nullptr));
-        const std::unique_ptr<void, decltype(&LocalFree)> free(sd, &LocalFree);
-        ASSERT_TRUE(SetFileSecurityW(FTarget.c_str(), DACL_SECURITY_INFORMATION, sd));
-    }
+    ASSERT_TRUE(LetEveryoneChange(FTarget));
     const PendingRenames restore;
     const std::wstring program = Target(L"Werbika.exe");
     {
@@ -1045,13 +1039,7 @@ TEST_F(UninstallTest, TheTargetFolderTheInstallationMakesOnlyAdministratorsCanCh
     const std::wstring parent = TempFolder() + L"werb-otwarty";
     RemoveTree(parent);
     MakeFolder(parent);
-    {
-        PSECURITY_DESCRIPTOR sd = nullptr;
-        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
-            L"D:(A;OICI;FA;;;WD)(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)", SDDL_REVISION_1, &sd, nullptr));
-        const std::unique_ptr<void, decltype(&LocalFree)> free(sd, &LocalFree);
-        ASSERT_TRUE(SetFileSecurityW(parent.c_str(), DACL_SECURITY_INFORMATION, sd));
-    }
+    ASSERT_TRUE(LetEveryoneChange(parent));
     struct Cleanup {
         std::wstring Folder;
         ~Cleanup() { RemoveTree(Folder); }
