@@ -207,7 +207,8 @@ bool IsEmptyFolder(const std::wstring& folder)
     return GetLastError() == ERROR_NO_MORE_FILES;
 }
 
-// Wine stores no owner but the user's, and one Unix user runs every program of the prefix.
+// Wine gives every file the user's owner whatever was asked, and one Unix user runs every program of the
+// prefix: there a descriptor proves nothing.
 bool UnderWine()
 {
     const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
@@ -271,7 +272,8 @@ UniqueHandle HoldNewFolder(const std::wstring& temp, const std::wstring& name, b
     BY_HANDLE_FILE_INFORMATION info{};
     if (!held || !parent || !GetFileInformationByHandle(held.Get(), &info) ||
         !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
-        !IsIn(held.Get(), parent.Get(), name) || !IsEmptyFolder(folder) || (admin && !HasAdministratorsDescriptor(held.Get())))
+        !IsIn(held.Get(), parent.Get(), name) || !IsEmptyFolder(folder) ||
+        (admin && !HasAdministratorsDescriptor(held.Get())))
         return {};
     return held;
 }
@@ -427,13 +429,13 @@ bool UruchomKopie(std::string_view plik, std::string_view nazwaKopii, std::strin
         // them the folder's descriptor is the only guard: not worth a failure.
         HandTo(copyProcess.Get(), heldBatch.Get());
         HandTo(copyProcess.Get(), folder.Held.Get());
+        // This process has the foreground; the copy's window takes it over.
+        AllowSetForegroundWindow(pi.dwProcessId);
         if (ResumeThread(copyThread.Get()) == static_cast<DWORD>(-1)) {
             TerminateProcess(copyProcess.Get(), 1);
             WaitForSingleObject(copyProcess.Get(), 5000);
             return leaveNoTrace();
         }
-        // This process has the foreground; the copy's window takes it over.
-        AllowSetForegroundWindow(pi.dwProcessId);
     }
     heldCopy.Reset();
 

@@ -458,7 +458,8 @@ TEST_F(Relaunch, NonAsciiAndCmdCharactersInTheTemporaryFolder)
 {
     // A valid 8.3 name: its short form keeps the %.
     UseTemp(L"a%EVIL%b");
-    const std::wstring temp = UseTemp(L"a%EVIL%b\\w ^&! " + std::wstring(UnicodeFileNames() ? L"\u0141\u00f3d\u017a" : L"x"));
+    const std::wstring polish = UnicodeFileNames() ? L"\u0141\u00f3d\u017a" : L"x";
+    const std::wstring temp = UseTemp(L"a%EVIL%b\\w ^&! " + polish);
     const std::wstring pwned = FOut + L"pwned.txt";
     SetEnvironmentVariableW(L"EVIL", (L"\" & echo pwned> " + pwned + L" & \"").c_str());
     RelaunchFromCd(temp);
@@ -616,8 +617,8 @@ TEST_F(DeletingBatch, NamesTheFilesInItsFolder)
 // Anything but a plain ASCII name could be read otherwise by cmd or the code page, or lead out of the folder.
 TEST_F(DeletingBatch, OnlyPlainAsciiNames)
 {
-    for (const char* name : {"", "C:\\TEMP\\instal.exe", "..\\instal.exe", "caf\xC3\xA9.exe", "a%PATH%.exe", "a^b.exe",
-                             "a&b.exe", "a!b.exe", "a b.exe", "a\"b.exe", ".bat", "a/b.exe", "a:b.exe"}) {
+    for (const char* name : {"", "C:\\TEMP\\instal.exe", "..\\instal.exe", "caf\xC3\xA9.exe", "a%PATH%.exe",
+                             "a^b.exe", "a&b.exe", "a!b.exe", "a b.exe", "a\"b.exe", ".bat", "a/b.exe", "a:b.exe"}) {
         EXPECT_FALSE(DeletingBatchText(name, "delme.bat")) << name;
         EXPECT_FALSE(DeletingBatchText("instal.exe", name)) << name;
     }
