@@ -67,21 +67,10 @@ constexpr ACCESS_MASK kZmianaZawartosci = FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY 
 // Renaming or replacing a folder below, or the folder itself, or giving oneself that right.
 constexpr ACCESS_MASK kZamiana = FILE_DELETE_CHILD | DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_ALL | MAXIMUM_ALLOWED;
 
-// Whether only trusted SIDs own the folder and are allowed any of prawa on it. Denials are not counted on:
+// Whether only trusted SIDs own the object and are allowed any of prawa on it. Denials are not counted on:
 // an allowance they would cancel still counts.
-bool TylkoZaufaniMaja(const std::wstring& katalog, ACCESS_MASK prawa)
+bool TylkoZaufaniMaja(PSID wlasciciel, PACL dacl, ACCESS_MASK prawa)
 {
-    const DWORD atrybuty = GetFileAttributesW(katalog.c_str());
-    if (atrybuty == INVALID_FILE_ATTRIBUTES || !(atrybuty & FILE_ATTRIBUTE_DIRECTORY) ||
-        (atrybuty & FILE_ATTRIBUTE_REPARSE_POINT))
-        return false;
-    PSECURITY_DESCRIPTOR sd = nullptr;
-    PSID wlasciciel = nullptr;
-    PACL dacl = nullptr;
-    if (GetNamedSecurityInfoW(katalog.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-                              &wlasciciel, nullptr, &dacl, nullptr, &sd) != ERROR_SUCCESS)
-        return false;
-    const std::unique_ptr<void, decltype(&LocalFree)> zwolnij(sd, &LocalFree);
     // No DACL lets everyone in; an owner may always rewrite it.
     if (!dacl || !wlasciciel || !Zaufany(wlasciciel)) return false;
     for (DWORD i = 0; i < dacl->AceCount; ++i) {
@@ -101,6 +90,22 @@ bool TylkoZaufaniMaja(const std::wstring& katalog, ACCESS_MASK prawa)
         if (!Zaufany(sid) && !IsWellKnownSid(sid, WinCreatorOwnerRightsSid)) return false;
     }
     return true;
+}
+
+bool TylkoZaufaniMaja(const std::wstring& katalog, ACCESS_MASK prawa)
+{
+    const DWORD atrybuty = GetFileAttributesW(katalog.c_str());
+    if (atrybuty == INVALID_FILE_ATTRIBUTES || !(atrybuty & FILE_ATTRIBUTE_DIRECTORY) ||
+        (atrybuty & FILE_ATTRIBUTE_REPARSE_POINT))
+        return false;
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    PSID wlasciciel = nullptr;
+    PACL dacl = nullptr;
+    if (GetNamedSecurityInfoW(katalog.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                              &wlasciciel, nullptr, &dacl, nullptr, &sd) != ERROR_SUCCESS)
+        return false;
+    const std::unique_ptr<void, decltype(&LocalFree)> zwolnij(sd, &LocalFree);
+    return TylkoZaufaniMaja(wlasciciel, dacl, prawa);
 }
 
 // The folder part of a path without its trailing backslash, the root with it ("C:\"); empty above the root.
@@ -149,4 +154,20 @@ bool PrzeniesPoRestarcie(const std::wstring& z, const std::wstring& na, DWORD fl
         if (katalog.empty() || !TylkoAdministratorzyZmieniaja(katalog)) return false;
     }
     return MoveFileExW(z.c_str(), na.empty() ? nullptr : na.c_str(), flagi | MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
+}
+
+bool ChronionyDlaAdministratorow(HANDLE katalog)
+{
+    PSID wlasciciel = nullptr;
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    if (GetSecurityInfo(katalog, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &wlasciciel,
+                        nullptr, &dacl, nullptr, &sd) != ERROR_SUCCESS)
+        return false;
+    const std::unique_ptr<void, decltype(&LocalFree)> zwolnij(sd, &LocalFree);
+    SECURITY_DESCRIPTOR_CONTROL kontrola = 0;
+    DWORD wersja = 0;
+    const bool chroniony =
+        PodWine() || (GetSecurityDescriptorControl(sd, &kontrola, &wersja) && (kontrola & SE_DACL_PROTECTED));
+    return chroniony && TylkoZaufaniMaja(wlasciciel, dacl, kZmianaZawartosci);
 }

@@ -20,6 +20,11 @@ DWORD UtworzKatalogZAcl(const std::wstring& katalog, const wchar_t* ace);
 // cannot be read. Under Wine the process's user stands for the Unix owner, and other Unix users for Everyone.
 bool TylkoAdministratorzyZmieniaja(const std::wstring& katalog);
 
+// Whether the open folder has the descriptor UtworzKatalogZAcl gives a folder only administrators may change:
+// owned by the administrators or the system, its access list not inherited, nobody else allowed to change
+// anything. Under Wine, which keeps no descriptor and no inheritance, the owner and the aces only.
+bool ChronionyDlaAdministratorow(HANDLE katalog);
+
 // MoveFileEx with MOVEFILE_DELAY_UNTIL_REBOOT (na empty: deletes z), asked only where only administrators
 // can change the folders on both paths: at the restart the system follows the paths as they are then, with
 // its own rights. False when refused or not asked.

@@ -2,6 +2,7 @@
 // exclusion list and folder size, interface font and languages.
 #include "install/untInstalFunkcje.h"
 
+#include <aclapi.h>
 #include <ntsecapi.h>
 #include <objbase.h>
 #include <sddl.h>
@@ -82,71 +83,6 @@ std::wstring TemporaryFolder()
     return L"C:\\";
 }
 
-bool IsAscii(const std::wstring& text)
-{
-    for (wchar_t c : text)
-        if (c >= 0x80) return false;
-    return true;
-}
-
-std::optional<std::string> AnsiLossless(const std::wstring& text)
-{
-    if (text.empty()) return std::string();
-    BOOL lossy = FALSE;
-    const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()),
-                                      nullptr, 0, nullptr, &lossy);
-    if (n <= 0 || lossy) return std::nullopt;
-    std::string out(static_cast<std::size_t>(n), '\0');
-    if (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()), out.data(),
-                            n, nullptr, &lossy) != n || lossy)
-        return std::nullopt;
-    return out;
-}
-
-std::wstring ShortPath(const std::wstring& path)
-{
-    const DWORD n = GetShortPathNameW(path.c_str(), nullptr, 0);
-    if (n == 0) return {};
-    std::wstring out(n, L'\0');
-    const DWORD m = GetShortPathNameW(path.c_str(), out.data(), n);
-    if (m == 0 || m >= n) return {};
-    out.resize(m);
-    return out;
-}
-
-// An existing path as the batch file may spell it. cmd reads batch files in the OEM code page, so only ASCII
-// reads back the same as the ANSI bytes written: a non-ASCII path is replaced by its short form when that is
-// ASCII; otherwise the long path in ANSI, or the short one, whichever converts without loss.
-std::optional<std::string> PathForBatch(const std::wstring& path)
-{
-    if (IsAscii(path)) return AnsiLossless(path);
-    const std::wstring shortPath = ShortPath(path);
-    if (!shortPath.empty() && IsAscii(shortPath)) return AnsiLossless(shortPath);
-    if (auto ansi = AnsiLossless(path)) return ansi;
-    if (!shortPath.empty()) return AnsiLossless(shortPath);
-    return std::nullopt;
-}
-
-// cmd expands %NAME% on its command line, and Wine's ShellExecute in the file name: a path with a % is handed
-// to them by its short form when that has none.
-std::wstring SafeFromExpansion(const std::wstring& path)
-{
-    if (path.find(L'%') == std::wstring::npos) return path;
-    const std::wstring shortPath = ShortPath(path);
-    return !shortPath.empty() && shortPath.find(L'%') == std::wstring::npos ? shortPath : path;
-}
-
-// Inside a batch file cmd expands %NAME% even between quotes; a doubled % stands for one.
-std::string EscapePercent(const std::string& text)
-{
-    std::string out;
-    for (char c : text) {
-        out += c;
-        if (c == '%') out += '%';
-    }
-    return out;
-}
-
 bool WriteAll(HANDLE file, const std::string& bytes)
 {
     DWORD written = 0;
@@ -154,34 +90,33 @@ bool WriteAll(HANDLE file, const std::string& bytes)
            written == bytes.size();
 }
 
-std::optional<std::string> BatchText(const std::wstring& copy, const std::wstring& batch)
+// A name the batch may spell as it is: cmd gives none of these characters a meaning, and ASCII reads the same
+// in every code page.
+bool PlainName(std::string_view name)
 {
-    const auto k = PathForBatch(copy);
-    const auto b = PathForBatch(batch);
-    if (!k || !b) return std::nullopt;
-    const std::string kq = "\"" + EscapePercent(*k) + "\"";
-    const std::string bq = "\"" + EscapePercent(*b) + "\"";
-    return ":repeat\r\n"
-           "del " + kq + "\r\n"
-           "if exist " + kq + " goto repeat\r\n"
-           "del " + bq + "\r\n";
+    if (name.empty() || name.front() == '.') return false;
+    for (char c : name)
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-' ||
+              c == '_'))
+            return false;
+    return true;
 }
 
-// Written without sharing for writing; the handle returned reads it and shares no writing either, so that
-// whoever keeps it open keeps every writer out. Cleared when anything fails.
-UniqueHandle WriteDeletingBatch(const std::wstring& batch, const std::wstring& copy)
+// How many times the batch tries to delete the copy, a second apart: whoever holds the copy open keeps the
+// elevated cmd no longer than this; the copy then stays.
+constexpr int DeleteTries = 60;
+
+std::optional<std::string> BatchText(std::string_view copy, std::string_view batch)
 {
-    {
-        UniqueHandle file(CreateFileW(batch.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) return {};
-        // The batch file exists now, so its short form can be asked for.
-        const auto text = BatchText(copy, batch);
-        if (!text || !WriteAll(file.Get(), *text)) return {};
-    }
-    // cmd reads the file while this handle lives: it must share reading, and deleting for the batch's last line.
-    return UniqueHandle(CreateFileW(batch.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!PlainName(copy) || !PlainName(batch)) return std::nullopt;
+    const std::string k = "\"" + std::string(copy) + "\"";
+    // ping is the pause both Windows' and Wine's cmd have without a console; timeout wants one.
+    return "set /a werbtries=0\r\n"
+           ":repeat\r\n"
+           "del " + k + "\r\n"
+           "if exist " + k + " if %werbtries% lss " + std::to_string(DeleteTries) +
+           " (set /a werbtries+=1 >nul & ping -n 2 127.0.0.1 >nul & goto repeat)\r\n"
+           "del \"" + std::string(batch) + "\"\r\n";
 }
 
 } // namespace
@@ -226,20 +161,90 @@ std::wstring RandomHex()
     return out;
 }
 
-// A new folder made for this relaunch inside the temporary folder, with trailing backslash; "" when none can
-// be made. An elevated process makes it writable for administrators only: the copy and its batch file run
-// elevated, and the rest of the temporary folder belongs to the unelevated user.
-std::wstring MakePrivateFolder(const std::wstring& temp)
+// The path a handle leads to, in lower case ("" when unknown): names of the user's cannot change it.
+std::wstring FinalPath(HANDLE handle)
+{
+    std::wstring out(MAX_PATH, L'\0');
+    for (int grown = 0; grown < 2; ++grown) {
+        const DWORD n = GetFinalPathNameByHandleW(handle, out.data(), static_cast<DWORD>(out.size()),
+                                                  FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (n == 0) return {};
+        if (n < out.size()) {
+            out.resize(n);
+            return LowerCase(out);
+        }
+        out.resize(n + 1);
+    }
+    return {};
+}
+
+// Whether the handle leads to name directly inside the folder the other handle leads to.
+bool IsIn(HANDLE item, HANDLE folder, const std::wstring& name)
+{
+    const std::wstring inner = FinalPath(folder);
+    return !inner.empty() && FinalPath(item) == WithTrailingBackslash(inner) + LowerCase(name);
+}
+
+bool IsEmptyFolder(const std::wstring& folder)
+{
+    WIN32_FIND_DATAW data{};
+    FindHandle find(FindFirstFileW((WithTrailingBackslash(folder) + L"*").c_str(), &data));
+    if (!find) return false;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name != L"." && name != L"..") return false;
+    } while (FindNextFileW(find.Get(), &data));
+    return GetLastError() == ERROR_NO_MORE_FILES;
+}
+
+// A folder made for this relaunch, and a handle on it that shares no deleting: while it is open nobody can
+// rename or remove the folder, so its path keeps leading to it.
+struct PrivateFolder {
+    std::wstring Path;  // with trailing backslash
+    std::wstring Name;  // ASCII: the prefix, the random digits, the suffix
+    UniqueHandle Held;
+};
+
+// Opens the folder just made as name in temp and checks it is that one: the user may rename it away and put
+// a folder or a link of their own under its name in the moment before the handle holds it.
+UniqueHandle HoldNewFolder(const std::wstring& temp, const std::wstring& name, bool admin)
+{
+    const std::wstring folder = temp + name;
+    UniqueHandle held(CreateFileW(folder.c_str(), FILE_LIST_DIRECTORY | READ_CONTROL | SYNCHRONIZE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    UniqueHandle parent(CreateFileW(temp.c_str(), FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!held || !parent || !GetFileInformationByHandle(held.Get(), &info) ||
+        !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+        !IsIn(held.Get(), parent.Get(), name) || !IsEmptyFolder(folder) ||
+        (admin && !ChronionyDlaAdministratorow(held.Get())))
+        return {};
+    return held;
+}
+
+// Made in the temporary folder; an elevated process makes it writable for administrators only: the copy and its
+// batch file run elevated, and the rest of the temporary folder belongs to the unelevated user. Not held when
+// none can be made.
+PrivateFolder MakePrivateFolder(const std::wstring& temp)
 {
     const bool admin = RunsAsAdministrator();
     // A name that exists already (taken by chance or by someone guessing) is never used: another one is drawn.
     for (int attempt = 0; attempt < 16; ++attempt) {
         const std::wstring random = RandomHex();
         if (random.empty()) return {};
-        const std::wstring folder = temp + Widen(kRelaunchFolderPrefix) + random + Widen(kRelaunchFolderSuffix);
+        const std::wstring name = Widen(kRelaunchFolderPrefix) + random + Widen(kRelaunchFolderSuffix);
+        const std::wstring folder = temp + name;
         const DWORD error =
             admin ? CreateProtectedFolder(folder) : (CreateDirectoryW(folder.c_str(), nullptr) ? 0 : GetLastError());
-        if (error == ERROR_SUCCESS) return folder + L"\\";
+        if (error == ERROR_SUCCESS) {
+            UniqueHandle held = HoldNewFolder(temp, name, admin);
+            // What stands there now may be someone else's: it stays as it is.
+            if (!held) return {};
+            return {folder + L"\\", name, std::move(held)};
+        }
         if (error != ERROR_ALREADY_EXISTS) return {};
     }
     return {};
@@ -262,51 +267,37 @@ std::wstring CommandInterpreter()
     return SystemFolderFile(L"cmd.exe");
 }
 
+// cmd's environment: the system's folders only. The user's PATH and PATHEXT would choose which ping runs
+// elevated, and nothing of the user's is expanded in the batch.
+std::wstring SystemEnvironment()
+{
+    wchar_t windows[MAX_PATH] = {}, system[MAX_PATH] = {};
+    const UINT w = GetSystemWindowsDirectoryW(windows, MAX_PATH), s = GetSystemDirectoryW(system, MAX_PATH);
+    if (w == 0 || w >= MAX_PATH || s == 0 || s >= MAX_PATH) return {};
+    std::wstring block;
+    // Sorted by name, as the system keeps an environment.
+    for (const std::wstring& entry : {L"PATH=" + std::wstring(system, s), std::wstring(L"PATHEXT=.COM;.EXE"),
+                                      L"SystemRoot=" + std::wstring(windows, w)}) {
+        block += entry;
+        block += L'\0';
+    }
+    block += L'\0';
+    return block;
+}
+
+// Gives the process its own handle of the same open file or folder: what this one holds it holds until it ends.
+bool HandTo(HANDLE process, HANDLE handle)
+{
+    HANDLE theirs = nullptr;
+    return process && DuplicateHandle(GetCurrentProcess(), handle, process, &theirs, 0, FALSE, DUPLICATE_SAME_ACCESS);
+}
+
 } // namespace
 
 std::optional<std::string> DeletingBatchText(std::string_view kopia, std::string_view plikWsadowy)
 {
-    return BatchText(Widen(kopia), Widen(plikWsadowy));
+    return BatchText(kopia, plikWsadowy);
 }
-
-namespace {
-
-// ShellExecute may hand the start to shell extensions, which want COM on the calling thread.
-class ComScope {
-public:
-    ComScope() : FInitialised(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
-    ComScope(const ComScope&) = delete;
-    ComScope& operator=(const ComScope&) = delete;
-    ~ComScope()
-    {
-        if (FInitialised) CoUninitialize();
-    }
-
-private:
-    bool FInitialised;
-};
-
-} // namespace
-
-namespace {
-
-// Undoes what a failed relaunch made: the files named, then the folder.
-void RemoveRelaunchFiles(const std::wstring& folder, std::initializer_list<const std::wstring*> files)
-{
-    for (const std::wstring* file : files) DeleteFileW(file->c_str());
-    RemoveDirectoryW(folder.c_str());
-}
-
-// Gives the running copy its own handle of the batch file: the file stays closed to writers as long as the
-// copy lives, and the batch can delete it once the copy has ended.
-bool HandToCopy(HANDLE copyProcess, HANDLE file)
-{
-    HANDLE theirs = nullptr;
-    return copyProcess && DuplicateHandle(GetCurrentProcess(), file, copyProcess, &theirs, 0, FALSE,
-                                          DUPLICATE_SAME_ACCESS);
-}
-
-} // namespace
 
 bool UruchomKopie(std::string_view plik, std::string_view nazwaKopii, std::string_view parametry)
 {
@@ -317,103 +308,114 @@ bool UruchomKopie(std::string_view plik, std::string_view nazwaKopii, std::strin
     const std::wstring sourceFolder = FolderOf(source);
     if (LowerCase(temp) == LowerCase(sourceFolder) || IsPrivateFolder(sourceFolder, temp)) return false;
 
-    const std::wstring folder = MakePrivateFolder(temp);
-    if (folder.empty()) return false;
-    const std::wstring folderPath = WithoutTrailingBackslash(folder);
+    PrivateFolder folder = MakePrivateFolder(temp);
+    if (!folder.Held) return false;
+    const std::wstring folderPath = WithoutTrailingBackslash(folder.Path);
 
-    const std::wstring copyName = Widen(nazwaKopii);
-    std::wstring copy = folder + copyName;
-    std::wstring batch = folder + L"delme.bat";
-    for (int n = 0; AnythingAt(copy) || AnythingAt(batch); ++n) {
+    std::string copyName(nazwaKopii), batchName = "delme.bat";
+    for (int n = 0; AnythingAt(folder.Path + Widen(copyName)) || AnythingAt(folder.Path + Widen(batchName)); ++n) {
         if (n >= MaxNumberedNames) {
+            folder.Held.Reset();
             RemoveDirectoryW(folderPath.c_str());
             return false;
         }
-        copy = folder + std::to_wstring(n) + copyName;
-        batch = folder + std::to_wstring(n) + L"delme.bat";
+        copyName = std::to_string(n) + std::string(nazwaKopii);
+        batchName = std::to_string(n) + "delme.bat";
+    }
+    const std::optional<std::string> text = BatchText(copyName, batchName);
+    const std::wstring copy = folder.Path + Widen(copyName), batch = folder.Path + Widen(batchName);
+
+    UniqueHandle heldCopy, heldBatch;
+    // Set once the name is known to lead to the file made: only then is it deleted by that name.
+    bool madeCopy = false, madeBatch = false;
+    // Undoes what a failed relaunch made: the files, then the folder, which the held handle would keep.
+    auto leaveNoTrace = [&] {
+        heldBatch.Reset();
+        heldCopy.Reset();
+        if (madeBatch) DeleteFileW(batch.c_str());
+        if (madeCopy) DeleteFileW(copy.c_str());
+        folder.Held.Reset();
+        RemoveDirectoryW(folderPath.c_str());
+        return false;
+    };
+    if (!text) return leaveNoTrace();
+
+    // The folder is held and, elevated, closed to the user: the name leads into it.
+    if (!CopyFileW(source.c_str(), copy.c_str(), TRUE)) return leaveNoTrace();
+    madeCopy = true;
+    // Files copied from a CD are read-only; the batch could never delete such a copy.
+    if (!SetFileAttributesW(copy.c_str(), FILE_ATTRIBUTE_ARCHIVE)) return leaveNoTrace();
+    // Nobody changes or replaces the copy between here and its start.
+    heldCopy.Reset(CreateFileW(copy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!heldCopy || !IsIn(heldCopy.Get(), folder.Held.Get(), Widen(copyName))) {
+        madeCopy = false;
+        return leaveNoTrace();
     }
 
-    if (!CopyFileW(source.c_str(), copy.c_str(), TRUE)) {
-        RemoveRelaunchFiles(folderPath, {&copy});
-        return false;
-    }
-    // Files copied from a CD are read-only; the batch could never delete such a copy.
-    if (!SetFileAttributesW(copy.c_str(), FILE_ATTRIBUTE_ARCHIVE)) {
-        RemoveRelaunchFiles(folderPath, {&copy});
-        return false;
-    }
-    // Nobody changes or replaces the copy between here and its start.
-    UniqueHandle heldCopy(CreateFileW(copy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-    UniqueHandle heldBatch = heldCopy ? WriteDeletingBatch(batch, copy) : UniqueHandle();
-    if (!heldBatch) {
-        heldCopy.Reset();
-        RemoveRelaunchFiles(folderPath, {&batch, &copy});
-        return false;
-    }
+    // One handle writes the batch file and keeps every other writer out while it or a copy of it lives. cmd
+    // reads a batch file sharing writing and deleting, and the batch's last line deletes it.
+    heldBatch.Reset(CreateFileW(batch.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!heldBatch || !IsIn(heldBatch.Get(), folder.Held.Get(), Widen(batchName))) return leaveNoTrace();
+    madeBatch = true;
+    if (!WriteAll(heldBatch.Get(), *text)) return leaveNoTrace();
 
     {
-        ComScope com;
-        const std::wstring arguments = Widen(parametry);
-        const std::wstring file = SafeFromExpansion(copy), directory = SafeFromExpansion(folderPath);
-        SHELLEXECUTEINFOW sei{};
-        sei.cbSize = sizeof sei;
-        sei.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
-        sei.hwnd = OknoAplikacji;
-        sei.lpVerb = L"open";
-        sei.lpFile = file.c_str();
-        sei.lpParameters = arguments.c_str();
-        sei.lpDirectory = directory.c_str();
-        sei.nShow = SW_SHOWNORMAL;
-        const bool started = ShellExecuteExW(&sei) && reinterpret_cast<INT_PTR>(sei.hInstApp) > 32;
-        UniqueHandle copyProcess(sei.hProcess);
-        if (!started) {
-            // Nothing runs either file: leave no trace.
-            heldBatch.Reset();
-            heldCopy.Reset();
-            RemoveRelaunchFiles(folderPath, {&batch, &copy});
-            return false;
+        // The program itself, not what a file type's open command names.
+        std::wstring commandLine = L"\"" + copy + L"\"";
+        if (!parametry.empty()) commandLine += L" " + Widen(parametry);
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi{};
+        if (!CreateProcessW(copy.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                            folderPath.c_str(), &si, &pi))
+            return leaveNoTrace();
+        UniqueHandle copyProcess(pi.hProcess), copyThread(pi.hThread);
+        // The copy keeps the batch file closed to writers and the folder in place as long as it lives. Without
+        // them the folder's descriptor is the only guard: not worth a failure.
+        HandTo(copyProcess.Get(), heldBatch.Get());
+        HandTo(copyProcess.Get(), folder.Held.Get());
+        // This process has the foreground; the copy's window takes it over.
+        AllowSetForegroundWindow(pi.dwProcessId);
+        if (ResumeThread(copyThread.Get()) == static_cast<DWORD>(-1)) {
+            TerminateProcess(copyProcess.Get(), 1);
+            WaitForSingleObject(copyProcess.Get(), 5000);
+            return leaveNoTrace();
         }
-        // Without a process handle the folder's descriptor is the only guard: not worth a failure.
-        HandToCopy(copyProcess.Get(), heldBatch.Get());
     }
     heldCopy.Reset();
 
-    // The system's cmd, without the user's AutoRun commands and delayed expansion. It starts in the folder,
-    // which cannot be renamed or removed while it is anyone's current folder, and leaves it to remove it: a
-    // line after the batch's last would never run, as cmd no longer finds the file that deleted itself.
-    // Without a console: a console host would start in the folder too and keep it until cmd has ended.
+    // The system's cmd, without the user's AutoRun commands, delayed expansion or environment; every name on
+    // its line is one this function made. It starts in the folder, which cannot be renamed or removed while it
+    // is anyone's current folder, and leaves it to remove it: a line after the batch's last would never run, as
+    // cmd no longer finds the file that deleted itself. Without a console: a console host would start in the
+    // folder too and keep it until cmd has ended.
     const std::wstring interpreter = CommandInterpreter();
-    const std::wstring runFolder = SafeFromExpansion(folderPath);
-    std::wstring commandLine = L"\"" + interpreter + L"\" /d /v:off /s /c \"call \"" + SafeFromExpansion(batch) +
-                               L"\" & cd .. & rmdir \"" + runFolder + L"\"\"";
+    std::wstring environment = SystemEnvironment();
+    std::wstring commandLine =
+        L"cmd /d /v:off /s /c \"call " + Widen(batchName) + L" & cd .. & rmdir " + folder.Name + L"\"";
     STARTUPINFOW si{};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESHOWWINDOW;
     si.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION pi{};
-    if (interpreter.empty() ||
-        !CreateProcessW(interpreter.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                        CREATE_SUSPENDED | IDLE_PRIORITY_CLASS | DETACHED_PROCESS, nullptr, folderPath.c_str(), &si,
-                        &pi)) {
-        // The copy runs and holds its file; the batch file goes when the copy lets it go. The copy and then its
-        // folder go at the next restart (an administrator's right, which the manifest asks for).
-        heldBatch.Reset();
-        DeleteFileW(batch.c_str());
-        MoveFileExW(copy.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-        MoveFileExW(folderPath.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-        return false;
-    }
-    UniqueHandle process(pi.hProcess);
-    UniqueHandle thread(pi.hThread);
+    const bool started =
+        !interpreter.empty() && !environment.empty() &&
+        CreateProcessW(interpreter.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                       CREATE_SUSPENDED | IDLE_PRIORITY_CLASS | DETACHED_PROCESS | CREATE_UNICODE_ENVIRONMENT,
+                       environment.data(), folderPath.c_str(), &si, &pi);
+    UniqueHandle process(started ? pi.hProcess : nullptr), thread(started ? pi.hThread : nullptr);
     // A batch at normal thread priority would only take more processor time: not worth a failure.
-    SetThreadPriority(thread.Get(), THREAD_PRIORITY_IDLE);
-    if (ResumeThread(thread.Get()) == static_cast<DWORD>(-1)) {
-        TerminateProcess(process.Get(), 1);
+    if (started) SetThreadPriority(thread.Get(), THREAD_PRIORITY_IDLE);
+    if (!started || ResumeThread(thread.Get()) == static_cast<DWORD>(-1)) {
+        if (started) TerminateProcess(process.Get(), 1);
+        // The copy runs and holds its file; the batch file goes when the copy lets it go. The copy and then its
+        // folder go at the next restart (an administrator's right, which the manifest asks for), where the
+        // user cannot swap the temporary folder for a link by then.
         heldBatch.Reset();
         DeleteFileW(batch.c_str());
-        MoveFileExW(copy.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-        MoveFileExW(folderPath.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+        if (PrzeniesPoRestarcie(copy)) PrzeniesPoRestarcie(folderPath);
         return false;
     }
     return true;

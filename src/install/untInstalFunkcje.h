@@ -25,19 +25,21 @@ extern HWND OknoAplikacji;           // owner window of the relaunch; nullptr un
 extern std::string CzcionkaInterfejsu;  // "Arial" or "Tahoma", chosen by WybierzCzcionke
 
 // Copies plik into a new folder of its own inside the temporary folder as nazwaKopii (numbered when taken),
-// starts the copy with parametry and a hidden batch file that deletes the copy once it has ended, then the
-// folder. An elevated process makes the folder writable for administrators only, and the copy keeps the
-// batch file open so that nobody can write it while it runs. True when both run. Silent: every failure
-// returns false; a folder that cannot be made ends the relaunch as a copy that cannot be made does.
+// starts the copy with parametry (and that folder as its current folder) and a hidden cmd that runs a batch
+// file deleting the copy once it has ended, then the folder. An elevated process makes the folder writable for
+// administrators only; a handle that shares no deleting keeps the folder in place from its making on, and the
+// copy keeps the batch file open so that nobody can write it while it runs. True when both run. Silent: every
+// failure returns false; a folder that cannot be made ends the relaunch as a copy that cannot be made does.
 bool UruchomKopie(std::string_view plik, std::string_view nazwaKopii, std::string_view parametry);
 
 // The name of that folder: the prefix, 16 random hexadecimal digits, the suffix.
 inline constexpr char kRelaunchFolderPrefix[] = "werb-";
 inline constexpr char kRelaunchFolderSuffix[] = ".tmp";
 
-// The four lines (CR LF, ANSI) of the batch file that deletes the copy until it can, then itself. Both files
-// must exist: a path that cmd could misread (non-ASCII) is spelled by its short form. Empty when some path
-// cannot be spelled in the ANSI code page at all.
+// The batch file (CR LF, ASCII) that cmd runs in the copy's folder: it deletes the copy until it can, a second
+// apart and a minute at most, then itself. kopia and plikWsadowy are names in that folder, never paths: only
+// ASCII letters, digits, '.', '-' and '_', so that no code page, short name or cmd expansion changes them.
+// Empty for any other name.
 std::optional<std::string> DeletingBatchText(std::string_view kopia, std::string_view plikWsadowy);
 
 // The process is a member of Administrators, that is elevated: its relaunch folder is then its own.

@@ -56,12 +56,6 @@ bool SamePath(const std::wstring& a, const std::wstring& b)
     return Upper(a) == Upper(b);
 }
 
-std::string ExpectedBatch(const std::wstring& copy, const std::wstring& batch)
-{
-    const std::string k = Narrow(copy), b = Narrow(batch);
-    return ":repeat\r\ndel \"" + k + "\"\r\nif exist \"" + k + "\" goto repeat\r\ndel \"" + b + "\"\r\n";
-}
-
 
 // The names in the folder that were not among before.
 std::vector<std::wstring> NewIn(const std::wstring& folder, const std::vector<std::wstring>& before)
@@ -190,31 +184,6 @@ void Press(HWND button)
 void PressLater(HWND button)
 {
     EXPECT_TRUE(PostMessageW(button, BM_CLICK, 0, 0));
-}
-
-// The command line another process was started with, from its process parameters.
-std::optional<std::wstring> CommandLineOf(HANDLE process)
-{
-    using Query = NTSTATUS(NTAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
-    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    auto query = ntdll ? reinterpret_cast<Query>(reinterpret_cast<void*>(
-                             GetProcAddress(ntdll, "NtQueryInformationProcess")))
-                       : nullptr;
-    if (!query) return std::nullopt;
-    PROCESS_BASIC_INFORMATION pbi{};
-    if (query(process, ProcessBasicInformation, &pbi, sizeof pbi, nullptr) != 0 || !pbi.PebBaseAddress)
-        return std::nullopt;
-    PEB peb{};
-    RTL_USER_PROCESS_PARAMETERS params{};
-    SIZE_T got = 0;
-    if (!ReadProcessMemory(process, pbi.PebBaseAddress, &peb, sizeof peb, &got) || !peb.ProcessParameters ||
-        !ReadProcessMemory(process, peb.ProcessParameters, &params, sizeof params, &got))
-        return std::nullopt;
-    std::wstring line(params.CommandLine.Length / sizeof(wchar_t), L'\0');
-    if (!line.empty() &&
-        !ReadProcessMemory(process, params.CommandLine.Buffer, line.data(), params.CommandLine.Length, &got))
-        return std::nullopt;
-    return line;
 }
 
 std::vector<std::wstring> Arguments(const std::wstring& commandLine)
@@ -467,7 +436,7 @@ protected:
         ASSERT_TRUE(Exists(copy.Path)) << Narrow(copy.Path);
         const auto bytes = ReadBytes(copy.Batch);
         ASSERT_TRUE(bytes.has_value()) << Narrow(copy.Batch);
-        EXPECT_EQ(*bytes, ExpectedBatch(copy.Path, copy.Batch));
+        EXPECT_EQ(*bytes, ExpectedDeletingBatch("instal.exe", "delme.bat"));
 
         HWND dialog = WaitForWindow(kCdDialog, 0, cd.Id);
         ASSERT_NE(dialog, nullptr) << "the copy showed no CD dialog";

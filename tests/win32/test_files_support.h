@@ -166,3 +166,12 @@ private:
     std::wstring FRoot;
     std::vector<std::wstring> FMade;
 };
+
+// The batch file the relaunch leaves in the copy's folder for these names in it: it deletes the copy a second
+// apart, 60 times at most, then itself.
+inline std::string ExpectedDeletingBatch(const std::string& copy, const std::string& batch)
+{
+    return "set /a werbtries=0\r\n:repeat\r\ndel \"" + copy + "\"\r\nif exist \"" + copy +
+           "\" if %werbtries% lss 60 (set /a werbtries+=1 >nul & ping -n 2 127.0.0.1 >nul & goto repeat)\r\n"
+           "del \"" + batch + "\"\r\n";
+}
