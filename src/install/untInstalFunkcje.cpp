@@ -294,6 +294,12 @@ bool HandTo(HANDLE process, HANDLE handle)
 
 } // namespace
 
+std::wstring RelaunchCommands(const std::wstring& batchName, const std::wstring& folderName)
+{
+    return L"call " + batchName + L" & cd .. & (rmdir " + folderName + L" || (ping -n 2 127.0.0.1 >nul & rmdir " +
+           folderName + L"))";
+}
+
 std::optional<std::string> DeletingBatchText(std::string_view kopia, std::string_view plikWsadowy)
 {
     return BatchText(kopia, plikWsadowy);
@@ -390,11 +396,11 @@ bool UruchomKopie(std::string_view plik, std::string_view nazwaKopii, std::strin
     // its line is one this function made. It starts in the folder, which cannot be renamed or removed while it
     // is anyone's current folder, and leaves it to remove it: a line after the batch's last would never run, as
     // cmd no longer finds the file that deleted itself. Without a console: a console host would start in the
-    // folder too and keep it until cmd has ended.
+    // folder too and keep it until cmd has ended. The folder is tried once more a second later: Wine lets the
+    // copy's file go before the copy's handles of the folder.
     const std::wstring interpreter = CommandInterpreter();
     std::wstring environment = SystemEnvironment();
-    std::wstring commandLine =
-        L"cmd /d /v:off /s /c \"call " + Widen(batchName) + L" & cd .. & rmdir " + folder.Name + L"\"";
+    std::wstring commandLine = L"cmd /d /v:off /s /c \"" + RelaunchCommands(Widen(batchName), folder.Name) + L"\"";
     STARTUPINFOW si{};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESHOWWINDOW;

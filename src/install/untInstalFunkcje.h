@@ -36,6 +36,10 @@ bool UruchomKopie(std::string_view plik, std::string_view nazwaKopii, std::strin
 inline constexpr char kRelaunchFolderPrefix[] = "werb-";
 inline constexpr char kRelaunchFolderSuffix[] = ".tmp";
 
+// What the relaunch's cmd runs in the private folder folderName: the batch file, then the folder removed from
+// its parent. Names only, in ASCII: nothing of the user's temporary folder's path reaches cmd's line.
+std::wstring RelaunchCommands(const std::wstring& batchName, const std::wstring& folderName);
+
 // The batch file (CR LF, ASCII) that cmd runs in the copy's folder: it deletes the copy until it can, a second
 // apart and a minute at most, then itself. kopia and plikWsadowy are names in that folder, never paths: only
 // ASCII letters, digits, '.', '-' and '_', so that no code page, short name or cmd expansion changes them.
