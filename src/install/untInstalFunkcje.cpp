@@ -161,28 +161,11 @@ std::wstring RandomHex()
     return out;
 }
 
-// The path a handle leads to, in lower case ("" when unknown): names of the user's cannot change it.
-std::wstring FinalPath(HANDLE handle)
-{
-    std::wstring out(MAX_PATH, L'\0');
-    for (int grown = 0; grown < 2; ++grown) {
-        const DWORD n = GetFinalPathNameByHandleW(handle, out.data(), static_cast<DWORD>(out.size()),
-                                                  FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-        if (n == 0) return {};
-        if (n < out.size()) {
-            out.resize(n);
-            return LowerCase(out);
-        }
-        out.resize(n + 1);
-    }
-    return {};
-}
-
 // Whether the handle leads to name directly inside the folder the other handle leads to.
 bool IsIn(HANDLE item, HANDLE folder, const std::wstring& name)
 {
-    const std::wstring inner = FinalPath(folder);
-    return !inner.empty() && FinalPath(item) == WithTrailingBackslash(inner) + LowerCase(name);
+    const std::wstring inner = MiejsceUchwytu(folder);
+    return !inner.empty() && LowerCase(MiejsceUchwytu(item)) == LowerCase(WithTrailingBackslash(inner) + name);
 }
 
 bool IsEmptyFolder(const std::wstring& folder)
@@ -293,6 +276,26 @@ bool HandTo(HANDLE process, HANDLE handle)
 }
 
 } // namespace
+
+// Where an open file or folder really is ("C:\..."), every reparse point on the way resolved; empty when the
+// system cannot say, or on a network.
+std::wstring MiejsceUchwytu(HANDLE h)
+{
+    std::wstring bufor(MAX_PATH, L'\0');
+    for (int proba = 0; proba < 2; ++proba) {
+        const DWORD n = GetFinalPathNameByHandleW(h, bufor.data(), static_cast<DWORD>(bufor.size()),
+                                                  FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (n == 0) return {};
+        if (n < bufor.size()) {
+            bufor.resize(n);
+            if (bufor.rfind(L"\\\\?\\UNC\\", 0) == 0) return {};
+            if (bufor.rfind(L"\\\\?\\", 0) == 0) bufor.erase(0, 4);
+            return bufor;
+        }
+        bufor.assign(n + 1, L'\0');
+    }
+    return {};
+}
 
 std::wstring RelaunchCommands(const std::wstring& batchName, const std::wstring& folderName)
 {

@@ -36,6 +36,10 @@ bool UruchomKopie(std::string_view plik, std::string_view nazwaKopii, std::strin
 inline constexpr char kRelaunchFolderPrefix[] = "werb-";
 inline constexpr char kRelaunchFolderSuffix[] = ".tmp";
 
+// Where an open file or folder really is ("C:\..."), every reparse point on the way resolved; empty when the
+// system cannot say, or on a network.
+std::wstring MiejsceUchwytu(HANDLE h);
+
 // What the relaunch's cmd runs in the private folder folderName: the batch file, then the folder removed from
 // its parent. Names only, in ASCII: nothing of the user's temporary folder's path reaches cmd's line.
 std::wstring RelaunchCommands(const std::wstring& batchName, const std::wstring& folderName);

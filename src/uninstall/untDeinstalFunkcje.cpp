@@ -64,26 +64,6 @@ std::vector<std::string> OdSrodka(std::vector<std::string> sciezki)
     return sciezki;
 }
 
-// Where an open file or folder really is ("C:\..."), every reparse point on the way resolved; empty when the
-// system cannot say, or on a network.
-std::wstring MiejsceUchwytu(HANDLE h)
-{
-    std::wstring bufor(MAX_PATH, L'\0');
-    for (int proba = 0; proba < 2; ++proba) {
-        const DWORD n = GetFinalPathNameByHandleW(h, bufor.data(), static_cast<DWORD>(bufor.size()),
-                                                  FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-        if (n == 0) return {};
-        if (n < bufor.size()) {
-            bufor.resize(n);
-            if (bufor.rfind(L"\\\\?\\UNC\\", 0) == 0) return {};
-            if (bufor.rfind(L"\\\\?\\", 0) == 0) bufor.erase(0, 4);
-            return bufor;
-        }
-        bufor.assign(n + 1, L'\0');
-    }
-    return {};
-}
-
 // Where a folder really is, reparse points followed: the start of every place checked below it.
 std::wstring MiejsceFolderu(std::string_view folder)
 {
