@@ -3,6 +3,7 @@ add_library(werb_install STATIC
   src/install/untInstalFunkcje.cpp
   src/install/ProductView.cpp
   src/install/Uprawnienia.cpp
+  src/unattended/Protokol.cpp
 )
 target_link_libraries(werb_install PUBLIC werb_win32 shell32 advapi32 ole32 gdi32 user32)
 target_compile_options(werb_install PRIVATE ${WARNINGS})

@@ -308,7 +308,21 @@ std::optional<std::string> DeletingBatchText(std::string_view kopia, std::string
     return BatchText(kopia, plikWsadowy);
 }
 
-bool UruchomKopie(std::string_view plik, std::string_view nazwaKopii, std::string_view parametry)
+int KodZakonczenia(HANDLE proces)
+{
+    while (MsgWaitForMultipleObjects(1, &proces, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+    DWORD kod = 0;
+    return GetExitCodeProcess(proces, &kod) ? static_cast<int>(kod) : 1;
+}
+
+bool UruchomKopie(std::string_view plik, std::string_view nazwaKopii, std::string_view parametry,
+                  UniqueHandle* kopia)
 {
     const std::wstring source = Widen(plik);
     if (source.empty() || !FileAt(source)) return false;
@@ -392,6 +406,7 @@ bool UruchomKopie(std::string_view plik, std::string_view nazwaKopii, std::strin
             WaitForSingleObject(copyProcess.Get(), 5000);
             return leaveNoTrace();
         }
+        if (kopia) *kopia = std::move(copyProcess);
     }
     heldCopy.Reset();
 

@@ -30,7 +30,13 @@ extern std::string CzcionkaInterfejsu;  // "Arial" or "Tahoma", chosen by Wybier
 // administrators only; a handle that shares no deleting keeps the folder in place from its making on, and the
 // copy keeps the batch file open so that nobody can write it while it runs. True when both run. Silent: every
 // failure returns false; a folder that cannot be made ends the relaunch as a copy that cannot be made does.
-bool UruchomKopie(std::string_view plik, std::string_view nazwaKopii, std::string_view parametry);
+// kopia, when given, receives the copy's process once it runs (also when the cmd then fails to start).
+bool UruchomKopie(std::string_view plik, std::string_view nazwaKopii, std::string_view parametry,
+                  UniqueHandle* kopia = nullptr);
+
+// Waits for the copy to end, the thread's messages answered meanwhile (a window of this process that does not
+// answer holds up every program that broadcasts), and returns its exit code.
+int KodZakonczenia(HANDLE proces);
 
 // The name of that folder: the prefix, 16 random hexadecimal digits, the suffix.
 inline constexpr char kRelaunchFolderPrefix[] = "werb-";

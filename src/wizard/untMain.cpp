@@ -893,6 +893,8 @@ void TfrmMain::ZapiszRejestr()
     const std::pair<const char*, std::string> deinstalacja[] = {
         {"DisplayName", FJezyk == JezykProduktu ? opis->TytulJezykaProduktu : opis->TytulInnychJezykow},
         {"UninstallString", PolecenieDeinstalacji(*opis, FKatalogDocelowy)},
+        // What deployment tools run to remove the product without a question.
+        {"QuietUninstallString", PolecenieDeinstalacji(*opis, FKatalogDocelowy) + " /SILENT"},
     };
     const std::string kluczDeinstalacji = KluczDeinstalacji(*opis);
 
