@@ -6,11 +6,14 @@
 
 #include <exception>
 #include <string>
+#include <vector>
 
 #include "app/Formularze.h"
 #include "install/untInstalFunkcje.h"
 #include "ui/Forms.h"
 #include "ui/Unicode.h"
+#include "unattended/Polecenie.h"
+#include "unattended/Protokol.h"
 #include "wizard/untMain.h"
 
 namespace {
@@ -26,14 +29,38 @@ void ZabezpieczLadowanieBibliotek()
     }
 }
 
-std::wstring PierwszyArgument()
+// The arguments after the program's name, in UTF-8.
+std::vector<std::string> Argumenty()
 {
+    std::vector<std::string> wynik;
     int n = 0;
-    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &n);
-    if (!argv) return {};
-    std::wstring wynik = n > 1 ? argv[1] : L"";
-    LocalFree(argv);
+    if (LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &n)) {
+        for (int i = 1; i < n; ++i) wynik.push_back(Narrow(argv[i]));
+        LocalFree(argv);
+    }
     return wynik;
+}
+
+// A message before or instead of the wizard: on the console or in a window, or only in the log when nobody is
+// to read it.
+void Powiedz(const TPolecenie& polecenie, const std::string& tekst, bool konsola)
+{
+    Protokol.Wpisz("Message: " + tekst);
+    if (polecenie.BezPytan() && !konsola) return;
+    if (konsola && WypiszNaKonsoli(tekst)) return;
+    if (polecenie.Tryb == TTryb::BardzoCichy) return;
+    MessageBoxW(nullptr, Widen(tekst).c_str(), L"Werbfranko", MB_OK | (konsola ? MB_ICONINFORMATION : MB_ICONERROR));
+}
+
+void OtworzProtokol(const TPolecenie& polecenie)
+{
+    if (!polecenie.Log) return;
+    const std::wstring plik = polecenie.Log->empty() ? DomyslnyProtokol(L"Werbfranko-instalacja.log")
+                                                      : Widen(*polecenie.Log);
+    if (!Protokol.Otworz(plik)) return;
+    Protokol.Krok("Werbfranko installer " + SciezkaAplikacji());
+    Protokol.Wpisz("Command line: " + Narrow(ResztaPolecenia(GetCommandLineW())));
+    Protokol.Wpisz("System: " + OpisSystemu());
 }
 
 int Uruchom()
@@ -47,14 +74,49 @@ int Uruchom()
     OknoAplikacji = frmMain->Handle();
 
     // Case-sensitive on purpose: only the copy started by the CD instance says exactly this.
-    if (PierwszyArgument() != L"/doit" && TypDysku(KatalogAplikacji()) == DRIVE_CDROM) {
-        UruchomKopie(SciezkaAplikacji(), "instal.exe", "/doit");
+    std::vector<std::string> argumenty = Argumenty();
+    const bool kopia = !argumenty.empty() && argumenty.front() == "/doit";
+    if (kopia) argumenty.erase(argumenty.begin());
+    const TPolecenie polecenie = CzytajPolecenie(argumenty, TProgram::Instalator);
+    const TJezyk systemu = JezykSystemu();
+    const TJezyk jezyk = polecenie.Jezyk.value_or(systemu == JezykProduktu ? systemu : jzPolski);
+    // Checked before the relaunch: a mistake is told at once, and no copy is left for it.
+    if (!polecenie.Blad.empty() || polecenie.Pomoc) {
+        if (kopia) OtworzProtokol(polecenie);
+        if (polecenie.Pomoc && polecenie.Blad.empty()) {
+            Powiedz(polecenie, TekstPomocy(jezyk, TProgram::Instalator), true);
+            return kwZainstalowano;
+        }
+        Powiedz(polecenie, TekstBleduPolecenia(jezyk, polecenie), false);
+        Protokol.Krok("Outcome: exit code 1 (the command line is wrong)");
+        return kwZlePolecenie;
+    }
+
+    if (!kopia && TypDysku(KatalogAplikacji()) == DRIVE_CDROM) {
+        // The copy gets the options as they were typed, after the word that makes it the copy.
+        const std::string reszta = Narrow(ResztaPolecenia(GetCommandLineW()));
+        UniqueHandle proces;
+        const bool uruchomiona =
+            UruchomKopie(SciezkaAplikacji(), "instal.exe", reszta.empty() ? "/doit" : "/doit " + reszta, &proces);
         // The copy owns the installation flag from now on.
         CzyscFlageInstalacji = false;
         Application.Terminate();
-        return 0;
+        // A script that gave options waits for the outcome; a user's click from the CD does not.
+        if (!polecenie.Opcje) return 0;
+        if (proces) return KodZakonczenia(proces.Get());
+        OtworzProtokol(polecenie);
+        Protokol.Krok(std::string("The installer could not start its copy in the temporary folder") +
+                      (uruchomiona ? "" : ", error " + OpisBledu(GetLastError())));
+        return kwBlad;
     }
-    return Application.Run(*frmMain);
+
+    OtworzProtokol(polecenie);
+    frmMain->UstawPolecenie(polecenie);
+    if (polecenie.Tryb != TTryb::Okna) return frmMain->InstalujBezKreatora();
+    Application.Run(*frmMain);
+    const int kod = frmMain->KodWyjscia();
+    Protokol.Krok("Outcome of the wizard: exit code " + std::to_string(kod));
+    return kod;
 }
 
 } // namespace

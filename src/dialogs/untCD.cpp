@@ -136,6 +136,22 @@ bool JestPlytaProduktu(const std::string& korzen)
            PlikIstnieje(korzen + "UmowaPol.txt");
 }
 
+std::string ZnajdzPlyteProduktu(const std::optional<std::string>& zadany)
+{
+    const auto zUkosnikiem = [](std::string katalog) {
+        if (!katalog.empty() && katalog.back() != '\\' && katalog.back() != '/') katalog += '\\';
+        return katalog;
+    };
+    if (zadany) {
+        const std::string korzen = zUkosnikiem(*zadany);
+        return JestPlytaProduktu(korzen) ? korzen : std::string();
+    }
+    if (const std::string start = KatalogAplikacji(); JestPlytaProduktu(start)) return start;
+    for (const std::string& naped : NapedyTypu(DRIVE_CDROM))
+        if (JestPlytaProduktu(naped)) return naped;
+    return {};
+}
+
 std::string WybierzNapedCD()
 {
     if (!frmCD) return {};

@@ -1,6 +1,7 @@
 // The CD drive dialog: lists the CD-ROM drives and accepts only the one holding the product CD.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,11 @@ private:
 
 // Whether a drive root (with trailing backslash) holds the product CD.
 bool JestPlytaProduktu(const std::string& korzen);
+
+// The product CD without asking: zadany (a folder, given or not with its trailing backslash) when given, else
+// the folder the installer was started from, else the first CD-ROM drive; each only when it holds the product
+// CD. The root with trailing backslash, or "" when none does.
+std::string ZnajdzPlyteProduktu(const std::optional<std::string>& zadany);
 
 // The root of the chosen drive ("D:\"), or "" when the user cancelled. Shown again until the product CD.
 std::string WybierzNapedCD();

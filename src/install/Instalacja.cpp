@@ -1,10 +1,13 @@
 // The installation's state: the journal on disk, the changes made through it, roll-back and the record.
 #include "install/Instalacja.h"
 
+#include "unattended/Protokol.h"
+
 #include <shlobj.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <cwchar>
 #include <set>
 #include <unordered_set>
@@ -194,6 +197,30 @@ std::string Opis(const TWpisDziennika& w)
     return w.Sciezka;
 }
 
+// A line of the log about one item; nothing is built without a log.
+void Zanotuj(std::string_view co, const std::string& sciezka)
+{
+    if (Protokol.Otwarty()) Protokol.Wpisz(std::string(co) + ": " + sciezka);
+}
+
+// A registry value as the log shows it: the key, the name, and a text or a number.
+std::string OpisWartosci(TKorzen korzen, const std::string& klucz, const std::string& nazwa, DWORD typ,
+                         const void* dane, DWORD rozmiar)
+{
+    std::string opis = NazwaKlucza(korzen, klucz) + " \"" + nazwa + "\" = ";
+    if (typ == REG_DWORD && rozmiar == sizeof(DWORD)) {
+        DWORD liczba = 0;
+        memcpy(&liczba, dane, sizeof liczba);
+        return opis + std::to_string(liczba);
+    }
+    if (typ == REG_SZ) {
+        std::wstring tekst(static_cast<const wchar_t*>(dane), rozmiar / sizeof(wchar_t));
+        while (!tekst.empty() && tekst.back() == L'\0') tekst.pop_back();
+        return opis + "\"" + Narrow(tekst) + "\"";
+    }
+    return opis + "(" + std::to_string(rozmiar) + " bytes of type " + std::to_string(typ) + ")";
+}
+
 // The copies kept aside by a run that ended well are not needed any more.
 void UsunKopie(const std::vector<TWpisDziennika>& wpisy)
 {
@@ -357,6 +384,7 @@ bool TInstalacja::UtworzKatalog(const std::string& sciezka, bool produktu)
         return false;
     }
     UtworzoneKatalogi.push_back(sciezka);
+    Zanotuj("Folder created", sciezka);
     return true;
 }
 
@@ -373,6 +401,7 @@ bool TInstalacja::ZapiszPlik(const std::string& sciezka, bool mozeIstniec, const
         const DWORD a = mozeIstniec ? GetFileAttributesW(Widen(sciezka).c_str()) : INVALID_FILE_ATTRIBUTES;
         if (a != INVALID_FILE_ATTRIBUTES && (a & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) {
             // Left as it is: the write that follows cannot create the file and says so.
+            Zanotuj("File kept, it is read-only", sciezka);
             TOdcisk odcisk;
             return zapisz(odcisk);
         }
@@ -407,8 +436,13 @@ bool TInstalacja::ZapiszPlik(const std::string& sciezka, bool mozeIstniec, const
             Cofnij(wpis);
             DopiszBez(n);
         }
+        Zanotuj("File not written, the earlier one stays", sciezka);
         return false;
     }
+    Zanotuj(wczesniej != FPlikiPrzebiegu.end()         ? "File written again"
+            : wpis.Rodzaj == TRodzajWpisu::Zastapiony ? "File replaced (the earlier one kept aside to the end)"
+                                                       : "File copied",
+            sciezka);
     DopiszWynik(n, odcisk);
     if (wczesniej == FPlikiPrzebiegu.end()) {
         FPlikiPrzebiegu.emplace(klucz, n);
@@ -454,9 +488,14 @@ std::uint32_t ZmienZKopia(TRodzajWpisu rodzaj, const std::string& sciezka, const
 
 bool TInstalacja::ZapiszPlikSystemowy(const std::string& sciezka, const std::function<bool()>& zapisz)
 {
-    return ZmienZKopia(
-               TRodzajWpisu::Systemowy, sciezka, zapisz, [this](const TWpisDziennika& w) { return Dopisz(w, true); },
-               [this](std::uint32_t n) { DopiszBez(n); }) != 0;
+    const bool zmieniony =
+        ZmienZKopia(
+            TRodzajWpisu::Systemowy, sciezka, zapisz, [this](const TWpisDziennika& w) { return Dopisz(w, true); },
+            [this](std::uint32_t n) { DopiszBez(n); }) != 0;
+    Zanotuj(zmieniony ? "System file updated (the older one kept aside to the end)"
+                      : "System file kept, it could not be updated",
+            sciezka);
+    return zmieniony;
 }
 
 bool TInstalacja::ZapiszSkrot(const std::string& sciezka, const std::function<bool()>& zapisz)
@@ -464,6 +503,7 @@ bool TInstalacja::ZapiszSkrot(const std::string& sciezka, const std::function<bo
     const std::uint32_t n = ZmienZKopia(
         TRodzajWpisu::Skrot, sciezka, zapisz, [this](const TWpisDziennika& w) { return Dopisz(w, !w.Kopia.empty()); },
         [this](std::uint32_t n) { DopiszBez(n); });
+    Zanotuj(n ? "Shortcut" : "Shortcut not written", sciezka);
     if (n == 0) return false;
     // The shell writes the link itself: its few hundred bytes are read once for the record.
     if (const std::optional<TPlikRekordu> odcisk = OdciskPliku(sciezka)) {
@@ -479,9 +519,15 @@ bool TInstalacja::ZapiszSkrot(const std::string& sciezka, const std::function<bo
 bool TInstalacja::UtworzGrupe(const std::string& sciezka)
 {
     const std::wstring p = Widen(sciezka);
-    if (KatalogIstnieje(sciezka)) return true;
+    if (KatalogIstnieje(sciezka)) {
+        Zanotuj("Start-menu group there already", sciezka);
+        return true;
+    }
     const std::uint32_t n = Dopisz({.Rodzaj = TRodzajWpisu::Grupa, .Sciezka = sciezka}, false);
-    if (CreateDirectoryW(p.c_str(), nullptr)) return true;
+    if (CreateDirectoryW(p.c_str(), nullptr)) {
+        Zanotuj("Start-menu group created", sciezka);
+        return true;
+    }
     DopiszBez(n);
     return KatalogIstnieje(sciezka);
 }
@@ -527,8 +573,15 @@ bool TInstalacja::ZapiszWartosc(TKorzen korzen, const std::string& klucz, HKEY o
     }
     // An earlier value is lost without its entry: that one reaches the disk first.
     const std::uint32_t numer = Dopisz(w, w.BylaWartosc);
-    if (RegSetValueExW(otwarty, n.c_str(), 0, typ, static_cast<const BYTE*>(dane), rozmiar) == ERROR_SUCCESS) return true;
+    if (RegSetValueExW(otwarty, n.c_str(), 0, typ, static_cast<const BYTE*>(dane), rozmiar) == ERROR_SUCCESS) {
+        if (Protokol.Otwarty()) Protokol.Wpisz("Registry value " + OpisWartosci(korzen, klucz, nazwa, typ, dane, rozmiar));
+        return true;
+    }
+    const DWORD blad = GetLastError();
     DopiszBez(numer);
+    if (Protokol.Otwarty())
+        Protokol.Wpisz("Registry value not written: " + OpisWartosci(korzen, klucz, nazwa, typ, dane, rozmiar) +
+                       ", error " + OpisBledu(blad));
     return false;
 }
 

@@ -18,6 +18,8 @@ constexpr TWiersz kTeksty[kLiczbaTekstowInstalacji] = {
     {"Nie można zapisać dziennika instalacji w folderze:\r\n%s",
      "Impossible d'écrire le journal d'installation dans le dossier :\r\n%s"},
     {"Błąd instalacji - cofanie zmian ...", "Erreur d'installation - annulation des modifications ..."},
+    {"Nie znaleziono płyty z programem %s: nie ma jej plików ani w folderze\r\n%s\r\nani w żadnym napędzie CD-ROM.",
+     "Le CD de %s est introuvable : ses fichiers ne sont ni dans le dossier\r\n%s\r\nni dans un lecteur de CD-ROM."},
 };
 
 } // namespace

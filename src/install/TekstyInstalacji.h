@@ -11,6 +11,7 @@ enum TTekstInstalacji : int {
     tiInnaInstalacja,     // "%s": product title; another installation of it is running
     tiBrakDziennika,      // "%s": the folder of the journal that cannot be written
     tiBladWycofywanie,    // a failed installation being undone
+    tiBrakZrodla,         // "%s", "%s": product title, the folder looked in; no product CD found there or on a drive
     kLiczbaTekstowInstalacji
 };
 

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <cctype>
 #include <stdexcept>
 
 #include "builtin/ResourceFiles.h"
@@ -21,6 +22,7 @@
 #include "texts/FormatLocale.h"
 #include "ui/Obrazki.h"
 #include "ui/Unicode.h"
+#include "unattended/Protokol.h"
 
 TfrmMain* frmMain = nullptr;
 bool SkrotyDlaWszystkich = false;
@@ -208,6 +210,7 @@ void TfrmMain::FormShow()
 
     const TJezyk systemu = JezykSystemu();
     UstawJezyk(systemu == JezykProduktu ? systemu : jzPolski);
+    UstawOpcjePolecenia();
     // Before anything else is asked: what an interrupted run left must not stay for want of a CD.
     CofnijPrzerwaneInstalacje();
 
@@ -407,12 +410,6 @@ std::string TekstMegabajtow(std::int64_t bajty)
     return FormatFloatLocale(static_cast<double>(bajty) / 1048576.0) + " MB";
 }
 
-// The question dialog's answer; 0 (neither yes nor no) when there is no dialog.
-int Zapytaj(const TForm& owner, const std::string& text, TRodzajPytania rodzaj)
-{
-    return frmPytanie ? PokazPytanie(*frmPytanie, owner, text, rodzaj) : 0;
-}
-
 } // namespace
 
 bool TfrmMain::SprawdzWolneMiejsce()
@@ -446,27 +443,151 @@ bool TfrmMain::SprawdzOpcje()
 
     // The run's journal first: the folder this check may create is already a change of the run.
     if (!ZajmijInstalacje()) {
-        Zapytaj(*this, Format(TekstInstalacji(FJezyk, tiInnaInstalacja), {Tytul()}), rpOK);
+        FOdmowa = kwInnaInstalacja;
+        Zapytaj(Format(TekstInstalacji(FJezyk, tiInnaInstalacja), {Tytul()}), rpOK);
         return false;
     }
     if (!FInstalacja.Rozpocznij(FKatalogDocelowy, FJezyk)) {
-        Zapytaj(*this, Format(TekstInstalacji(FJezyk, tiBrakDziennika), {Narrow(KatalogDziennikow())}), rpOK);
+        FOdmowa = kwBlad;
+        Zapytaj(Format(TekstInstalacji(FJezyk, tiBrakDziennika), {Narrow(KatalogDziennikow())}), rpOK);
         return false;
     }
-    const bool istnial = KatalogIstnieje(FKatalogDocelowy);
-    // One folder only: a missing parent makes the user choose another folder.
-    if (!istnial && !FInstalacja.UtworzKatalog(FKatalogDocelowy, true)) {
-        FInstalacja.Porzuc();
-        Zapytaj(*this, Format(PobierzTekst(FJezyk, txtCannotCreateDir), {FKatalogDocelowy}), rpOK);
+    // Refused without the wizard: nothing the check made stays behind. The wizard keeps the folder for the next try.
+    const bool bezKreatora = FPolecenie.Tryb != TTryb::Okna;
+    const auto porzuc = [&] { bezKreatora ? static_cast<void>(FInstalacja.Wycofaj()) : FInstalacja.Porzuc(); };
+    // One folder only: a missing parent makes the user choose another folder. A folder given on the command
+    // line gets its missing parents too, each journalled, as an administrator's script expects.
+    bool utworzony = KatalogIstnieje(FKatalogDocelowy);
+    if (!utworzony && bezKreatora) {
+        std::vector<std::string> brakujace;
+        for (std::string p = FKatalogDocelowy; !p.empty() && !KatalogIstnieje(p);) {
+            const std::size_t ukosnik = p.find_last_of("\\/");
+            if (ukosnik == std::string::npos || ukosnik < 3) break;
+            p.resize(ukosnik);
+            if (!KatalogIstnieje(p)) brakujace.push_back(p);
+        }
+        for (auto p = brakujace.rbegin(); p != brakujace.rend(); ++p) FInstalacja.UtworzKatalog(*p);
+    }
+    if (!utworzony) utworzony = FInstalacja.UtworzKatalog(FKatalogDocelowy, true);
+    if (!utworzony) {
+        const DWORD blad = GetLastError();
+        porzuc();
+        FOdmowa = kwBlad;
+        Zapytaj(Format(PobierzTekst(FJezyk, txtCannotCreateDir), {FKatalogDocelowy}) + "\r\n" + OpisBledu(blad),
+                rpOK);
         return false;
     }
 
     bool wynik = true;
-    if (!SprawdzWolneMiejsce())
-        wynik = Zapytaj(*this, Format(PobierzTekst(FJezyk, txtAskLowSpace), {FKatalogDocelowy}), rpTakNie) == mrYes;
+    // Without a user to decide, too little space is a refusal: a run that would fail halfway is not started.
+    if (!SprawdzWolneMiejsce()) {
+        FOdmowa = kwBrakMiejsca;
+        wynik = Zapytaj(Format(PobierzTekst(FJezyk, txtAskLowSpace), {FKatalogDocelowy}), rpTakNie, mrNo) == mrYes;
+    }
     // Answered No: the folder stays as made and unrecorded; the next Next starts a journal afresh.
-    if (!wynik) FInstalacja.Porzuc();
+    if (!wynik) porzuc();
     return wynik;
+}
+
+int TfrmMain::Zapytaj(const std::string& tekst, TRodzajPytania rodzaj, int cicha)
+{
+    if (FPolecenie.BezPytan()) {
+        Protokol.Wpisz("Message: " + tekst + (rodzaj == rpOK ? std::string() : cicha == mrYes ? " - Yes" : " - No"));
+        return cicha;
+    }
+    Protokol.Wpisz("Message shown: " + tekst);
+    const int odpowiedz = frmPytanie ? PokazPytanie(*frmPytanie, *this, tekst, rodzaj) : 0;
+    if (rodzaj != rpOK) Protokol.Wpisz(odpowiedz == mrYes ? "Answered Yes" : "Answered No");
+    return odpowiedz;
+}
+
+void TfrmMain::UstawOpcjePolecenia()
+{
+    if (FPolecenie.Jezyk) UstawJezyk(*FPolecenie.Jezyk);
+    if (FPolecenie.Katalog) {
+        FKatalogDocelowy = *FPolecenie.Katalog;
+        if (FKatalogDocelowy.size() > 2 && (FKatalogDocelowy.back() == '\\' || FKatalogDocelowy.back() == '/'))
+            FKatalogDocelowy.pop_back();
+        lblKatalog.SetCaption(FKatalogDocelowy);
+    }
+    if (FPolecenie.BezSlownikow) chbInstalujSlowniki.SetChecked(false);
+    // A source without the product's files is not taken: the wizard asks for the CD as it always did.
+    if (FPolecenie.Zrodlo) FKatalogZrodlowy = ZnajdzPlyteProduktu(FPolecenie.Zrodlo);
+}
+
+void TfrmMain::UkladPostepu()
+{
+    for (TControl* c : std::initializer_list<TControl*>{&pnlLeft, &pnlTop, &btnWstecz, &btnDalej}) c->SetVisible(false);
+    SetClientSize(ClientWidth() - pnlLeft.Width(), pnlPostep.Top() + pnlPostep.Height() + 16 + pnlBottom.Height());
+}
+
+namespace {
+
+// A full path of a drive or a network share: what the folder dialog of the Options page gives.
+bool PelnaSciezka(std::string_view katalog)
+{
+    const bool dysk = katalog.size() >= 3 && std::isalpha(static_cast<unsigned char>(katalog[0])) &&
+                      katalog[1] == ':' && (katalog[2] == '\\' || katalog[2] == '/');
+    const bool siec = katalog.size() > 2 && katalog[0] == '\\' && katalog[1] == '\\';
+    return dysk || siec;
+}
+
+} // namespace
+
+int TfrmMain::Wynik(int kod)
+{
+    static constexpr const char* kOpisy[] = {"installed", "the command line is wrong", "cancelled",
+                                             "failed and rolled back", "not enough free space",
+                                             "no product CD or source found", "another installation is running",
+                                             "an earlier interrupted installation could not be undone"};
+    const std::string opis = kod >= 0 && kod < 8 ? kOpisy[kod] : "";
+    Protokol.Krok("Outcome: exit code " + std::to_string(kod) + (opis.empty() ? "" : " (" + opis + ")"));
+    return kod;
+}
+
+int TfrmMain::InstalujBezKreatora()
+{
+    Protokol.Krok(FPolecenie.Tryb == TTryb::BardzoCichy ? "Installation without any window"
+                                                         : "Installation with a progress window only");
+    UstawKatalogDocelowy();
+    const TJezyk systemu = JezykSystemu();
+    UstawJezyk(systemu == JezykProduktu ? systemu : jzPolski);
+    UstawOpcjePolecenia();
+    Protokol.Wpisz(std::string("Interface language: ") + (FJezyk == jzFrancuski ? "French" : "Polish"));
+    if (FPolecenie.Tryb == TTryb::Cichy) {
+        UkladPostepu();
+        btnZamknij.SetCaption(PobierzTekst(FJezyk, txtAbort));
+        Show();
+        Application.ProcessMessages();
+    }
+    if (!CofnijPrzerwaneInstalacje()) return Wynik(kwNiecofnieta);
+
+    if (FKatalogZrodlowy.empty()) FKatalogZrodlowy = ZnajdzPlyteProduktu(FPolecenie.Zrodlo);
+    if (FKatalogZrodlowy.empty()) {
+        const std::string gdzie = FPolecenie.Zrodlo ? *FPolecenie.Zrodlo : KatalogAplikacji();
+        Zapytaj(Format(TekstInstalacji(FJezyk, tiBrakZrodla), {Tytul(), gdzie}), rpOK);
+        return Wynik(kwBrakZrodla);
+    }
+    UstawKatalogZrodlowy();
+    Protokol.Wpisz("Source: " + FKatalogZrodlowy);
+    if (!PelnaSciezka(FKatalogDocelowy)) {
+        Zapytaj(Format(PobierzTekst(FJezyk, txtCannotCreateDir), {FKatalogDocelowy}), rpOK);
+        return Wynik(kwZlePolecenie);
+    }
+    Protokol.Wpisz("Target: " + FKatalogDocelowy);
+    Protokol.Wpisz(std::string("Dictionaries: ") + (chbInstalujSlowniki.Checked() ? "yes" : "no"));
+    // Whoever starts a silent installation accepts the licence.
+    FStrona = stOpcje;
+    if (!SprawdzOpcje()) return Wynik(FOdmowa);
+    ZmienStrone(+1);
+    return Wynik(KodWyjscia());
+}
+
+int TfrmMain::KodWyjscia() const
+{
+    if (FSukces) return kwZainstalowano;
+    // The End page after a run that was not cancelled: it failed.
+    return FStrona == stKoniec && !FPrzerwano ? kwBlad : kwPrzerwano;
 }
 
 void TfrmMain::btnKatalogClick()
@@ -497,6 +618,7 @@ void TfrmMain::Instaluj()
     FPrzerwij = false;
     FPrzerwano = false;
     bool blad = false;
+    Protokol.Krok("Installing from " + FKatalogZrodlowy + " into " + FKatalogDocelowy);
     try {
         // Started by the options check; a run entered otherwise starts its own.
         if (!FInstalacja.Trwa() && !FInstalacja.Rozpocznij(FKatalogDocelowy, FJezyk))
@@ -507,11 +629,15 @@ void TfrmMain::Instaluj()
         if (!FPrzerwano) {
             UtworzSkroty();
             ZapiszRejestr();
+            Protokol.Krok("Writing the uninstall record");
             ZapiszRekordDeinstalacji();
         }
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
         // Every file error ends the run here; the End page says that it failed.
+        const DWORD kod = GetLastError();
         blad = true;
+        Protokol.Krok(std::string("Installation failed: ") + e.what() +
+                      (kod ? ", last Windows error " + OpisBledu(kod) : std::string()));
     }
     btnZamknij.SetEnabled(false);
     // A failure is undone as a cancel is: nothing of a run that did not succeed stays.
@@ -536,11 +662,13 @@ void TfrmMain::KopiujPliki()
     GaugePostep.SetProgress(0);
     GaugePostep.SetMaxValue(Gauge32(FWymaganeMiejsce));
 
+    Protokol.Krok("Copying the CD's files");
     KopiujKatalog(FKatalogZrodlowyBezUkosnika, FKatalogDocelowy,
                   ListaWykluczen(NumerProduktu, chbInstalujSlowniki.Checked()));
     PokazCzekajacyPlik();
     if (Przerwac()) return;
 
+    Protokol.Krok("Writing the main program");
     InstalujProgramGlowny();
     if (Przerwac()) return;
 
@@ -551,16 +679,23 @@ void TfrmMain::KopiujPliki()
     Application.ProcessMessages();
     if (Przerwac()) return;
 
+    Protokol.Krok("Shared system files");
     for (const TPlikSystemowy& plik : kPlikiSystemowe) {
         // A shared file that cannot be updated does not fail the installation.
+        bool zmieniany = false;
         InstalujPlikSystemowy(plik.Nazwa, FKatalogZrodlowy, plik.Major, plik.Minor,
-                              [this](const std::string& systemowy, const std::function<bool()>& kopiuj) {
+                              [this, &zmieniany](const std::string& systemowy, const std::function<bool()>& kopiuj) {
+                                  zmieniany = true;
                                   return FInstalacja.ZapiszPlikSystemowy(systemowy, kopiuj);
                               });
+        if (!zmieniany)
+            Protokol.Wpisz(std::string("System file kept (the installed one is as new or newer, is the system's "
+                                       "own, or the CD has none): ") + plik.Nazwa);
         Application.ProcessMessages();
         if (Przerwac()) return;
     }
 
+    Protokol.Krok("Writing the programs from the installer's resources");
     InstalujPlikiZZasobow();
     Application.ProcessMessages();
 }
@@ -571,7 +706,8 @@ bool TfrmMain::SprawdzPrzerwanie()
     if (!FPrzerwij) return false;
     // The question names the file the copy stopped at.
     PokazCzekajacyPlik();
-    if (Zapytaj(*this, PobierzTekst(FJezyk, txtAskAbortInstall), rpTakNie) != mrYes) {
+    // The cancel button was pressed: with the question suppressed, its answer is the one the button asked for.
+    if (Zapytaj(PobierzTekst(FJezyk, txtAskAbortInstall), rpTakNie, mrYes) != mrYes) {
         FPrzerwij = false;
         return false;
     }
@@ -584,6 +720,7 @@ bool TfrmMain::SprawdzPrzerwanie()
 
 void TfrmMain::Wycofaj(const std::string& opis)
 {
+    Protokol.Krok("Rolling back " + std::to_string(FInstalacja.DoCofniecia()) + " changes");
     FPlikCzeka = false;
     lblPlikZ.SetCaption("");
     lblPlikDo.SetCaption("");
@@ -594,10 +731,13 @@ void TfrmMain::Wycofaj(const std::string& opis)
     Application.ProcessMessages();
     // Newest first: each change goes in the reverse order of its journal entry, inner folders before outer;
     // a replaced file, system file or registry value gets its old self back. A failure leaves that one item.
-    FInstalacja.Wycofaj([this] {
+    const TWynikWycofania wynik = FInstalacja.Wycofaj([this] {
         GaugePostep.SetProgress(GaugePostep.Progress() + 1);
         Application.ProcessMessages();
     });
+    for (const std::string& n : wynik.Niecofniete) Protokol.Wpisz("Not undone: " + n);
+    Protokol.Krok("Rolled back: " + std::to_string(wynik.Cofniete) + " changes undone, " +
+                  std::to_string(wynik.Niecofniete.size()) + " not");
 }
 
 namespace {
@@ -643,7 +783,15 @@ void TfrmMain::KopiujKatalog(const std::string& zrodlo, const std::string& cel, 
     do {
         const std::string nazwa = Narrow(wpis.cFileName);
         // The pseudo-entries are skipped even when a list lacks them: they would loop or climb.
-        if (nazwa == "." || nazwa == ".." || NaLiscieWykluczen(wykluczenia, nazwa)) continue;
+        if (nazwa == "." || nazwa == "..") continue;
+        if (NaLiscieWykluczen(wykluczenia, nazwa)) {
+            if (Protokol.Otwarty())
+                Protokol.Wpisz("Skipped: " + zrodlo + "\\" + nazwa +
+                               (NaLiscieWykluczen(ListaWykluczen(NumerProduktu, true), nazwa)
+                                    ? " (not installed from the CD: the installer's own file, or one it writes itself)"
+                                    : " (a dictionary, and dictionaries were not chosen)"));
+            continue;
+        }
         const std::string zrodlowy = zrodlo + "\\" + nazwa;
         const std::string docelowy = cel + "\\" + nazwa;
         if (wpis.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
@@ -716,8 +864,9 @@ void TfrmMain::InstalujPlikiZZasobow()
         const std::string cel = FKatalogDocelowy + "\\" + plik.TargetName;
         try {
             FInstalacja.ZapiszPlik(cel, true, [&](TOdcisk& odcisk) { return WriteResourceFile(plik, cel, &odcisk); });
-        } catch (const EInOutError&) {
+        } catch (const EInOutError& e) {
             // Could not be kept aside: left as it was.
+            Protokol.Wpisz(std::string("File kept, ") + e.what());
         }
         Application.AnswerWithoutInput();
     }
@@ -831,6 +980,7 @@ void TfrmMain::WczytajUmowe()
 
 void TfrmMain::UtworzSkroty()
 {
+    Protokol.Krok("Shortcuts");
     lblInstalacjaOpis.SetCaption(PobierzTekst(FJezyk, txtCreatingShortcuts));
     Application.ProcessMessages();
     // Without a target folder the program files would be looked for in the current drive's root.
@@ -876,6 +1026,7 @@ void TfrmMain::UtworzSkroty()
 
 void TfrmMain::ZapiszRejestr()
 {
+    Protokol.Krok("Registry settings");
     lblInstalacjaOpis.SetCaption(PobierzTekst(FJezyk, txtCreatingRegistry));
     const TOpisProduktu* opis = OpisProduktu(NumerProduktu);
     if (!opis) return;
@@ -955,23 +1106,26 @@ void TfrmMain::ZapiszRekordDeinstalacji()
         throw EInOutError("cannot write the uninstall record");
 }
 
-void TfrmMain::CofnijPrzerwaneInstalacje()
+bool TfrmMain::CofnijPrzerwaneInstalacje()
 {
     const std::vector<TPrzerwanaInstalacja> przerwane = PrzerwaneInstalacje();
-    if (przerwane.empty()) return;
-    Zapytaj(*this, Format(TekstInstalacji(FJezyk, tiPrzerwana), {Tytul()}), rpOK);
+    if (przerwane.empty()) return true;
+    Zapytaj(Format(TekstInstalacji(FJezyk, tiPrzerwana), {Tytul()}), rpOK);
     std::vector<std::string> niecofniete;
     for (const TPrzerwanaInstalacja& p : przerwane) {
+        Protokol.Krok("Undoing the interrupted installation of the journal " + Narrow(p.Plik));
         TWynikWycofania wynik = WycofajPrzerwana(p, [] { Application.ProcessMessages(); });
         niecofniete.insert(niecofniete.end(), wynik.Niecofniete.begin(), wynik.Niecofniete.end());
     }
     ZwolnijInstalacje();
-    if (niecofniete.empty()) return;
+    for (const std::string& n : niecofniete) Protokol.Wpisz("Not undone: " + n);
+    if (niecofniete.empty()) return true;
     // A list that fits the screen: the first ones, then how many more.
     constexpr std::size_t kPokazane = 12;
     std::string lista;
     for (std::size_t i = 0; i < niecofniete.size() && i < kPokazane; ++i) lista += niecofniete[i] + "\r\n";
     if (niecofniete.size() > kPokazane) lista += "(+" + std::to_string(niecofniete.size() - kPokazane) + ")";
-    Zapytaj(*this, Format(TekstInstalacji(FJezyk, tiNieCofnieto), {lista}), rpOK);
+    Zapytaj(Format(TekstInstalacji(FJezyk, tiNieCofnieto), {lista}), rpOK);
+    return false;
 }
 // ---- end of shortcuts and registry ----

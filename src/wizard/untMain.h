@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "dialogs/untPytanie.h"
 #include "install/Instalacja.h"
 #include "install/untInstalFunkcje.h"
 #include "texts/untInstalTeksty.h"
@@ -16,6 +17,7 @@
 #include "ui/Forms.h"
 #include "ui/StdCtrls.h"
 #include "ui/Takt.h"
+#include "unattended/Polecenie.h"
 #include "uninstall/RekordDeinstalacji.h"
 
 inline constexpr int kLiczbaStron = 5;
@@ -52,8 +54,19 @@ public:
     // The record of what a successful run put on the system, for the uninstaller, beside the installed files;
     // made from the journal, which it closes. Raises EInOutError when it cannot be written.
     void ZapiszRekordDeinstalacji();
-    // The journals of earlier runs that did not end: the user is told, and they are undone.
-    void CofnijPrzerwaneInstalacje();
+    // The journals of earlier runs that did not end: the user is told, and they are undone. False when something
+    // could not be undone.
+    bool CofnijPrzerwaneInstalacje();
+
+    // The command line's options; the wizard takes its folder, language, dictionaries and source from them.
+    void UstawPolecenie(const TPolecenie& polecenie) { FPolecenie = polecenie; }
+    // The installation without the wizard's pages (/SILENT: only a progress window; /VERYSILENT: no window):
+    // the Options page's checks on the command line's choices, then the run. Its exit code.
+    int InstalujBezKreatora();
+    // The exit code of the wizard's run once it has ended: installed, failed, or not installed (cancelled).
+    int KodWyjscia() const;
+    // A question or a message, shown and logged; with nobody to answer, only logged and answered cicha.
+    int Zapytaj(const std::string& tekst, TRodzajPytania rodzaj, int cicha = mrYes);
 
     void FormCreate();
     void FormShow();
@@ -142,9 +155,19 @@ public:
     // Its views: the folders created and the files written into the target folder, in order.
     std::vector<std::string>& FUtworzoneKatalogi = FInstalacja.UtworzoneKatalogi;
     std::vector<std::string>& FSkopiowanePliki = FInstalacja.SkopiowanePliki;
+    TPolecenie FPolecenie;
+    // Why the Options page's check refused last: the exit code of a run without the wizard.
+    int FOdmowa = kwPrzerwano;
 
 private:
     TPanel* Strona(int numer);
+    // The command line's choices over the wizard's defaults.
+    void UstawOpcjePolecenia();
+    // The window of /SILENT: the Installation page and the cancel button, without the side strip, the title
+    // band and the page buttons.
+    void UkladPostepu();
+    // The outcome in the log; the exit code.
+    int Wynik(int kod);
     bool Przerwac();
     // Undoes the run through its journal, the page showing opis and the gauge counting the items.
     void Wycofaj(const std::string& opis);
