@@ -116,5 +116,6 @@ set_tests_properties(test_options_fr_FR PROPERTIES
 # ---- end of the options page block ----
 include(cmake/settings.cmake)
 include(cmake/cd.cmake)
+include(cmake/silent.cmake)
 include(cmake/hostile.cmake)
 include(cmake/uninstall.cmake)

@@ -82,7 +82,7 @@ int Uruchom()
     const TJezyk jezyk = polecenie.Jezyk.value_or(systemu == JezykProduktu ? systemu : jzPolski);
     // Checked before the relaunch: a mistake is told at once, and no copy is left for it.
     if (!polecenie.Blad.empty() || polecenie.Pomoc) {
-        if (kopia) OtworzProtokol(polecenie);
+        OtworzProtokol(polecenie);
         if (polecenie.Pomoc && polecenie.Blad.empty()) {
             Powiedz(polecenie, TekstPomocy(jezyk, TProgram::Instalator), true);
             return kwZainstalowano;

@@ -191,6 +191,8 @@ void TfrmMain::FormCreate()
 
 void TfrmMain::FormShow()
 {
+    // A run without the wizard sets itself up; its progress window is this form, shown on the Installation page.
+    if (FPolecenie.Tryb != TTryb::Okna) return;
     // The note text of this product is empty.
     lblWersjaSpecjalna.SetCaption("");
 
@@ -518,6 +520,10 @@ void TfrmMain::UstawOpcjePolecenia()
 void TfrmMain::UkladPostepu()
 {
     for (TControl* c : std::initializer_list<TControl*>{&pnlLeft, &pnlTop, &btnWstecz, &btnDalej}) c->SetVisible(false);
+    for (int i = stWstep; i <= stKoniec; ++i) Strona(i)->SetVisible(i == stInstalacja);
+    pnlInstalacja.BringToFront();
+    lblPlikZ.SetCaption("");
+    lblPlikDo.SetCaption("");
     SetClientSize(ClientWidth() - pnlLeft.Width(), pnlPostep.Top() + pnlPostep.Height() + 16 + pnlBottom.Height());
 }
 
