@@ -80,6 +80,7 @@ add_executable(demo_driver
   tools/demo-driver/Walk.cpp
   tools/demo-driver/Report.cpp
   tools/demo-driver/Uninstall.cpp
+  tools/demo-driver/Silent.cpp
 )
 target_link_options(demo_driver PRIVATE -municode)
 target_link_libraries(demo_driver PRIVATE werb_install version ole32 uuid shell32 user32)
@@ -89,7 +90,7 @@ set_target_properties(demo_driver PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_
 # The walk-through from the relaunch on, in a fresh prefix of its own, with its report checked. Every feature
 # listed here must pass; a tree may narrow the list (-DWERB_DEMO_FEATURES=...) while one is being rebuilt.
 if(NOT DEFINED WERB_DEMO_FEATURES)
-  set(WERB_DEMO_FEATURES "licence copy builtin system shortcuts registry success uninstall")
+  set(WERB_DEMO_FEATURES "licence copy builtin system shortcuts registry success uninstall silent")
 endif()
 foreach(lang pl fr)
   add_test(NAME test_demo_${lang}

@@ -7,7 +7,7 @@
 
 // The features of the installation that land one by one, as the walk and the report name them.
 inline constexpr const char* kFeatures[] = {"licence", "copy", "builtin", "system", "shortcuts", "registry",
-                                            "success", "uninstall"};
+                                            "success", "uninstall", "silent"};
 
 class TChecks {
 public:

@@ -35,5 +35,18 @@ int Report(const TDemoArgs& args);
 // answered, and a report that the product is gone.
 int Uninstall(const TDemoArgs& args);
 
+// The installation as an administrator's script runs it: /VERYSILENT from D: into another folder, no window,
+// exit code 0, a log of every file. Its state file names that folder, for the report.
+int Silent(const TDemoArgs& args);
+// The uninstallation as a deployment tool runs it: the uninstall entry's "QuietUninstallString" with
+// /SUPPRESSMSGBOXES, exit code 0, and the product gone.
+int UninstallSilently(const TDemoArgs& args);
+
+class TChecks;
+// Runs a command line to its end, looking for a visible window of the product all the while (a failed check
+// when windowless, else a note); its exit code in exitCode. False when it could not start.
+bool RunUnattended(const std::wstring& commandLine, const char* feature, TChecks& checks, unsigned long& exitCode,
+                   bool windowless);
+
 bool WriteState(const std::wstring& path, const TState& state);
 TState ReadState(const std::wstring& path);

@@ -25,6 +25,7 @@ public:
     {
     }
     int Run();
+    int RunSilent();
 
 private:
     std::string U(TTekstDeinstalki n) const { return std::string(TekstDeinstalki(FArgs.Jezyk, n)); }
@@ -149,7 +150,28 @@ int TDeinstalacja::Run()
     return FChecks.Finish("uninstall");
 }
 
+int TDeinstalacja::RunSilent()
+{
+    const std::wstring key = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Werbtron";
+    const std::optional<RegString> quiet = ReadRegString(HKEY_CURRENT_USER, key, L"QuietUninstallString");
+    const std::optional<RegString> normal = ReadRegString(HKEY_CURRENT_USER, key, L"UninstallString");
+    DWORD code = 0;
+    if (FChecks.Check("silent", quiet && normal && quiet->Text == normal->Text + L" /SILENT",
+                      "the uninstall entry's quiet command line: " + (quiet ? Narrow(quiet->Text) : "missing")) &&
+        RunUnattended(quiet->Text + L" /SUPPRESSMSGBOXES", "silent", FChecks, code, false)) {
+        FChecks.Check("silent", code == 0, "exit code " + std::to_string(code) + " once its copy has ended");
+        Gone();
+    }
+    return FChecks.Finish("silent uninstall");
+}
+
 } // namespace
+
+int UninstallSilently(const TDemoArgs& args)
+{
+    TDeinstalacja deinstalacja(args);
+    return deinstalacja.RunSilent();
+}
 
 int Uninstall(const TDemoArgs& args)
 {

@@ -1,5 +1,6 @@
 // The demo's user, a console program under Wine: "walk" goes through the installer's wizard, "report" says
-// what it installed, "uninstall" removes it through the uninstall entry and shows that it is gone, "before"
+// what it installed, "uninstall" removes it through the uninstall entry and shows that it is gone, "silent" and
+// "silent-uninstall" do both as an administrator's script does, "before"
 // only notes what the report compares with (when a person does the walking). Exit status 1 when an expected
 // check failed, 2 on a bad command line.
 #include <windows.h>
@@ -17,7 +18,7 @@
 namespace {
 
 const char kUsage[] =
-    "usage: demo_driver walk|report|uninstall|before --lang pl|fr --state FILE [--shots] [--expect \"FEATURES\"] "
+    "usage: demo_driver walk|report|uninstall|silent|silent-uninstall|before --lang pl|fr --state FILE [--shots] [--expect \"FEATURES\"] "
     "[--samples FOLDER] [--cancel]";
 
 } // namespace
@@ -104,13 +105,18 @@ int wmain(int argc, wchar_t** argv)
         }
     }
     if (stage == L"before") return WriteState(args.State, StateBefore(args.Jezyk)) ? 0 : 1;
-    if (stage != L"walk" && stage != L"report" && stage != L"uninstall") {
+    if (stage != L"walk" && stage != L"report" && stage != L"uninstall" && stage != L"silent" &&
+        stage != L"silent-uninstall") {
         Print(kUsage);
         return 2;
     }
     // The report reads shell links through COM.
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    const int result = stage == L"walk" ? Walk(args) : stage == L"report" ? Report(args) : Uninstall(args);
+    const int result = stage == L"walk"               ? Walk(args)
+                       : stage == L"report"           ? Report(args)
+                       : stage == L"silent"           ? Silent(args)
+                       : stage == L"silent-uninstall" ? UninstallSilently(args)
+                                                      : Uninstall(args);
     if (SUCCEEDED(com)) CoUninitialize();
     return result;
 }
