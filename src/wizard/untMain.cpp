@@ -475,8 +475,8 @@ bool TfrmMain::SprawdzOpcje()
         const DWORD blad = GetLastError();
         porzuc();
         FOdmowa = kwBlad;
-        Zapytaj(Format(PobierzTekst(FJezyk, txtCannotCreateDir), {FKatalogDocelowy}) + "\r\n" + OpisBledu(blad),
-                rpOK);
+        Protokol.Wpisz("Windows error " + OpisBledu(blad));
+        Zapytaj(Format(PobierzTekst(FJezyk, txtCannotCreateDir), {FKatalogDocelowy}), rpOK);
         return false;
     }
 

@@ -501,11 +501,48 @@ TEST_P(FromCd, CopyRunsTheWizardAndIsDeletedAfterCancel)
     ExpectFilesGone(copy);
 }
 
-// Only "/doit" exactly keeps the wizard on the CD.
-INSTANTIATE_TEST_SUITE_P(Arguments, FromCd, ::testing::Values(L"", L"/DOIT", L"foo"),
+INSTANTIATE_TEST_SUITE_P(Arguments, FromCd, ::testing::Values(L""),
+                         [](const ::testing::TestParamInfo<const wchar_t*>&) { return std::string("None"); });
+
+struct StaticSearch {
+    std::wstring Text;
+};
+
+BOOL CALLBACK NoteStaticText(HWND w, LPARAM data)
+{
+    wchar_t cls[32] = {};
+    GetClassNameW(w, cls, 32);
+    if (lstrcmpiW(cls, L"Static") == 0) reinterpret_cast<StaticSearch*>(data)->Text += TextOf(w);
+    return TRUE;
+}
+
+// Only "/doit" exactly makes the copy: anything else on the CD instance's line is an option it does not know,
+// which it names in a message and ends with exit code 1, before any copy is made.
+class NotAnOption : public Entry, public ::testing::WithParamInterface<const wchar_t*> {};
+
+TEST_P(NotAnOption, IsNamedInAMessageAndNothingIsCopied)
+{
+    Process cd = Start(kCdProgram, GetParam(), L"D:\\");
+    ASSERT_TRUE(cd.Handle);
+    const HWND message = WaitForWindow(L"Werbfranko", cd.Id);
+    ASSERT_NE(message, nullptr) << "no message";
+    StaticSearch text;
+    EnumChildWindows(message, NoteStaticText, reinterpret_cast<LPARAM>(&text));
+    EXPECT_NE(text.Text.find(GetParam()), std::wstring::npos) << Narrow(text.Text);
+    EXPECT_EQ(Joined(NewIn(FTemp, FTempBefore)), "") << "copied while the message is up";
+    const HWND ok = Button(message, L"OK");
+    ASSERT_NE(ok, nullptr);
+    Press(ok);
+    ASSERT_TRUE(Ended(cd, kEndMs));
+    DWORD code = 0;
+    GetExitCodeProcess(cd.Handle.Get(), &code);
+    EXPECT_EQ(code, 1u);
+    EXPECT_EQ(Joined(NewIn(FTemp, FTempBefore)), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Arguments, NotAnOption, ::testing::Values(L"/DOIT", L"foo"),
                          [](const ::testing::TestParamInfo<const wchar_t*>& info) {
-                             const std::wstring a = info.param;
-                             return a.empty() ? std::string("None") : a == L"/DOIT" ? "UpperCaseDoit" : "Foo";
+                             return std::wstring(info.param) == L"/DOIT" ? std::string("UpperCaseDoit") : "Foo";
                          });
 
 // A file of that name in %TEMP% itself is not the copy's business: it stays, and the copy keeps its own name.
