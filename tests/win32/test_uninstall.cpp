@@ -275,6 +275,29 @@ BOOL CALLBACK NoteUninstallerWindow(HWND w, LPARAM seen)
     return TRUE;
 }
 
+// A program started as the list of programs or a script starts it: without this test's console, so that the
+// batch file's echo stays out. Empty handles, and a failure, when it did not start.
+struct Started {
+    UniqueHandle Process, Thread;
+    DWORD Id = 0;
+};
+
+Started StartDetached(std::wstring line)
+{
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    Started s;
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr, nullptr, &si, &pi)) {
+        ADD_FAILURE() << "cannot start " << Narrow(line);
+        return s;
+    }
+    s.Process = UniqueHandle(pi.hProcess);
+    s.Thread = UniqueHandle(pi.hThread);
+    s.Id = pi.dwProcessId;
+    return s;
+}
+
 // The uninstallers that the parent started and that still run (not the batch's cmd, which outlives them).
 std::vector<DWORD> RunningChildren(DWORD parent)
 {
@@ -462,16 +485,8 @@ protected:
     std::vector<std::string> RunAsUser(const std::wstring& uninstaller)
     {
         std::vector<std::string> said;
-        std::wstring line = L"\"" + uninstaller + L"\"";
-        STARTUPINFOW si{};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi{};
-        if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr, nullptr, &si,
-                            &pi)) {
-            ADD_FAILURE() << "cannot start " << Narrow(line);
-            return said;
-        }
-        UniqueHandle process(pi.hProcess), thread(pi.hThread);
+        const Started started = StartDetached(L"\"" + uninstaller + L"\"");
+        if (!started.Process) return said;
         const std::string attention = PobierzTekst(jzPolski, txtAttention);
         const std::string yesText = PobierzTekst(jzPolski, txtYes);
         DWORD copy = 0;
@@ -480,7 +495,7 @@ protected:
             HWND message = nullptr;
             if (!WaitUntil([&] {
                     for (HWND w : TopLevel(L"WerbForm", &attention))
-                        if (ProcessOf(w) != pi.dwProcessId) message = w;
+                        if (ProcessOf(w) != started.Id) message = w;
                     return message != nullptr;
                 })) {
                 ADD_FAILURE() << "no message from the uninstaller's copy";
@@ -533,16 +548,9 @@ protected:
     ScriptRun RunFromScript(const std::wstring& options, bool removes = true)
     {
         ScriptRun r;
-        std::wstring line = L"\"" + Target(L"DeInstalka.exe") + L"\" " + options;
-        STARTUPINFOW si{};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi{};
-        if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr, nullptr, &si,
-                            &pi)) {
-            ADD_FAILURE() << "cannot start " << Narrow(line);
-            return r;
-        }
-        UniqueHandle process(pi.hProcess), thread(pi.hThread);
+        const Started started = StartDetached(L"\"" + Target(L"DeInstalka.exe") + L"\" " + options);
+        if (!started.Process) return r;
+        const UniqueHandle& process = started.Process;
         const auto look = [&] { EnumWindows(NoteUninstallerWindow, reinterpret_cast<LPARAM>(&r.Shown)); };
         // A bound for a hang, not a timing.
         int looks = 0;
@@ -551,7 +559,7 @@ protected:
             ADD_FAILURE() << "the uninstaller hangs";
             TerminateProcess(process.Get(), 1);
         }
-        r.CopyOutlived = !RunningChildren(pi.dwProcessId).empty();
+        r.CopyOutlived = !RunningChildren(started.Id).empty();
         GetExitCodeProcess(process.Get(), &r.Code);
         if (removes) {
             EXPECT_TRUE(WaitUntil([&] {
@@ -1237,15 +1245,9 @@ TEST_P(UninstallEntry, ItsCommandLineRemovesTheProductAndLeavesOnlyWhatTheUserAd
 
     const std::optional<RegString> command = ReadRegString(HKEY_CURRENT_USER, kUninstallKey, L"UninstallString");
     ASSERT_TRUE(command);
-    std::wstring line = command->Text;
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    // Without this test's console, as the system's list of programs starts it: the batch file's echo stays out.
-    ASSERT_TRUE(
-        CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr, nullptr, &si, &pi))
-        << Narrow(line);
-    UniqueHandle process(pi.hProcess), thread(pi.hThread);
+    const Started started = StartDetached(command->Text);
+    ASSERT_TRUE(started.Process);
+    const UniqueHandle& process = started.Process;
 
     // The question comes from the copy in %TEMP%: the first instance has handed over.
     const std::string attention = PobierzTekst(jezyk, txtAttention);
@@ -1257,7 +1259,7 @@ TEST_P(UninstallEntry, ItsCommandLineRemovesTheProductAndLeavesOnlyWhatTheUserAd
         return asking != nullptr;
     })) << "no question " << question;
     const DWORD copy = ProcessOf(asking);
-    EXPECT_NE(copy, pi.dwProcessId);
+    EXPECT_NE(copy, started.Id);
     // In a folder of its own directly inside %TEMP%, named as the relaunch names it.
     const std::wstring image = LongPath(ImageOfProcess(copy));
     const std::wstring privateFolder = image.substr(0, image.find_last_of(L'\\'));
@@ -1400,18 +1402,14 @@ TEST_F(UninstallTest, AnUnknownOptionReturns1AndRemovesNothingAndHelpGoesToTheOu
     }
     {
         // A value the uninstaller takes none of: the message names the option as given.
-        std::wstring line = L"\"" + Target(L"DeInstalka.exe") + L"\" /SILENT /DIR=C:\\Inny";
-        STARTUPINFOW si{};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi{};
-        ASSERT_TRUE(
-            CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr, nullptr, &si, &pi));
-        UniqueHandle process(pi.hProcess), thread(pi.hThread);
+        const Started started = StartDetached(L"\"" + Target(L"DeInstalka.exe") + L"\" /SILENT /DIR=C:\\Inny");
+        ASSERT_TRUE(started.Process);
+        const UniqueHandle& process = started.Process;
         const std::string attention = PobierzTekst(jzPolski, txtAttention);
         HWND message = nullptr, ok = nullptr;
         ASSERT_TRUE(WaitUntil([&] {
             for (HWND w : TopLevel(L"WerbForm", &attention))
-                if (ProcessOf(w) == pi.dwProcessId && (ok = VisibleChild(w, L"Button", "OK"))) message = w;
+                if (ProcessOf(w) == started.Id && (ok = VisibleChild(w, L"Button", "OK"))) message = w;
             return message != nullptr;
         })) << "no message";
         std::string said;
@@ -1422,7 +1420,7 @@ TEST_F(UninstallTest, AnUnknownOptionReturns1AndRemovesNothingAndHelpGoesToTheOu
         DWORD code = 0;
         GetExitCodeProcess(process.Get(), &code);
         EXPECT_EQ(code, static_cast<DWORD>(kwZlePolecenie));
-        EXPECT_TRUE(RunningChildren(pi.dwProcessId).empty()) << "it started a copy";
+        EXPECT_TRUE(RunningChildren(started.Id).empty()) << "it started a copy";
         const Snapshot after = Prefix();
         EXPECT_EQ(after, installed) << "removed:" << Lacking(installed, after) << "\nadded:" << Lacking(after, installed);
     }
