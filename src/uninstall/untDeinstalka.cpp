@@ -197,7 +197,7 @@ int Deinstaluj(const std::string& katalog, TfrmDeinstalka& okno, TfrmPytanie& py
         Protokol.Krok("Waiting for the instance that started this copy to end");
         WaitForSingleObject(rodzic, 60000);
     }
-    Protokol.Krok("Removing");
+    Protokol.Krok("Removal: each item as it comes, then what was kept");
 
     TObslugaUsuwania obsluga;
     obsluga.DeinstalatorWUzyciu = static_cast<bool>(dokoncz);
