@@ -5,6 +5,7 @@
 #include <shellapi.h>
 
 #include <exception>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,12 +14,17 @@
 #include "install/untInstalFunkcje.h"
 #include "ui/Forms.h"
 #include "ui/Unicode.h"
+#include "unattended/Polecenie.h"
+#include "unattended/Protokol.h"
 #include "uninstall/untDeinstalka.h"
 
 namespace {
 
 // Said by the uninstaller to its copy, followed by its process id and the installed folder.
 constexpr wchar_t kKopia[] = L"/doit";
+// The same to the copy that removes the uninstaller and its folder once that process has ended: the one a
+// script waits for, whose file stays in use until the work is done.
+constexpr wchar_t kReszta[] = L"/doitrest";
 
 std::vector<std::wstring> Argumenty()
 {
@@ -52,6 +58,68 @@ UniqueHandle Rodzic(const std::wstring& id, const char* plik)
     return proces;
 }
 
+// One argument as CommandLineToArgvW gives it back: quoted when it holds blanks or quotes, with the
+// backslashes before a quote doubled.
+std::wstring Zacytowany(const std::wstring& argument)
+{
+    if (!argument.empty() && argument.find_first_of(L" \t\"") == std::wstring::npos) return argument;
+    std::wstring w = L"\"";
+    std::size_t ukosniki = 0;
+    for (wchar_t c : argument) {
+        if (c == L'\\') {
+            ++ukosniki;
+            continue;
+        }
+        w.append(c == L'"' ? ukosniki * 2 + 1 : ukosniki, L'\\');
+        w += c;
+        ukosniki = 0;
+    }
+    w.append(ukosniki * 2, L'\\');
+    return w + L'"';
+}
+
+// The options for the copy, after its own arguments: a log named relative to this process's current folder
+// would otherwise land in the copy's, which goes with it.
+std::string OpcjeDlaKopii(const std::vector<std::wstring>& argumenty)
+{
+    std::wstring opcje;
+    for (std::size_t i = 1; i < argumenty.size(); ++i) {
+        std::wstring a = argumenty[i];
+        if (a.size() > 5 && (a[0] == L'/' || a[0] == L'-') && _wcsnicmp(a.c_str() + 1, L"LOG=", 4) == 0) {
+            std::wstring plik = a.substr(5);
+            std::erase(plik, L'"');
+            wchar_t pelna[MAX_PATH * 2] = {};
+            const DWORD n = plik.empty() ? 0 : GetFullPathNameW(plik.c_str(), MAX_PATH * 2, pelna, nullptr);
+            if (n > 0 && n < MAX_PATH * 2) a = a.substr(0, 5) + pelna;
+        }
+        opcje += L" " + Zacytowany(a);
+    }
+    return Narrow(opcje);
+}
+
+// /? and a command line not understood: answered by the first instance, which then ends.
+int OdpowiedzNaPolecenie(const TPolecenie& polecenie)
+{
+    const TJezyk jezyk = JezykDeinstalacji(nullptr);
+    const bool pomoc = polecenie.Blad.empty();
+    const std::string tekst =
+        pomoc ? TekstPomocy(jezyk, TProgram::Deinstalator) : TekstBleduPolecenia(jezyk, polecenie);
+    if (!pomoc && polecenie.Log)
+        Protokol.Otworz(polecenie.Log->empty() ? DomyslnyProtokol(L"Werbfranko-deinstalacja.log")
+                                               : Widen(*polecenie.Log));
+    Protokol.Wpisz("Command line: " + Narrow(GetCommandLineW()));
+    Protokol.Wpisz(tekst);
+    const int kod = pomoc ? kwZainstalowano : kwZlePolecenie;
+    Protokol.Krok("Outcome: exit code " + std::to_string(kod));
+    if ((pomoc && WypiszNaKonsoli(tekst)) || (!pomoc && polecenie.BezPytan())) return kod;
+    TfrmDeinstalka okno;
+    TfrmPytanie pytanie;
+    okno.UstawJezyk(jezyk);
+    pytanie.UstawJezyk(jezyk);
+    PokazPytanie(pytanie, okno, tekst, rpOK);
+    return kod;
+}
+
 int Uruchom()
 {
     WybierzCzcionke();
@@ -61,23 +129,52 @@ int Uruchom()
     const TOpisProduktu* opis = OpisProduktu(NumerProduktu);
 
     const std::vector<std::wstring> argumenty = Argumenty();
+    const bool kopia = argumenty.size() >= 4 && (argumenty[1] == kKopia || argumenty[1] == kReszta);
+    std::vector<std::string> opcje;
+    for (std::size_t i = kopia ? 4 : 1; i < argumenty.size(); ++i) opcje.push_back(Narrow(argumenty[i]));
+    const TPolecenie polecenie = CzytajPolecenie(opcje, TProgram::Deinstalator);
+    if (!polecenie.Blad.empty() || polecenie.Pomoc) return OdpowiedzNaPolecenie(polecenie);
+
     std::string katalog;
     UniqueHandle rodzic;
-    if (argumenty.size() >= 4 && argumenty[1] == kKopia) {
+    if (kopia) {
         rodzic = Rodzic(argumenty[2], opis->Deinstalator);
         katalog = BezUkosnika(Narrow(argumenty[3]));
     } else {
         katalog = BezUkosnika(KatalogAplikacji());
         // Quoted folder without its trailing backslash, which would escape the closing quote.
-        const std::string parametry =
-            Narrow(kKopia) + " " + std::to_string(GetCurrentProcessId()) + " \"" + katalog + "\"";
-        if (UruchomKopie(SciezkaAplikacji(), opis->Deinstalator, parametry)) return 0;
+        const std::string parametry = Narrow(kKopia) + " " + std::to_string(GetCurrentProcessId()) + " \"" +
+                                      katalog + "\"" + OpcjeDlaKopii(argumenty);
+        UniqueHandle proces;
+        if (UruchomKopie(SciezkaAplikacji(), opis->Deinstalator, parametry, &proces)) {
+            // A script that gave options waits for the outcome; a user starting it from the list does not.
+            if (!polecenie.Opcje || !proces) return 0;
+            return KodZakonczenia(proces.Get());
+        }
         // Already in the temporary folder, or no copy could start: work from here; this file then stays.
     }
 
+    if (polecenie.Log)
+        Protokol.Otworz(polecenie.Log->empty() ? DomyslnyProtokol(L"Werbfranko-deinstalacja.log")
+                                               : Widen(*polecenie.Log));
+    Protokol.Wpisz("Command line: " + Narrow(GetCommandLineW()));
+    Protokol.Krok(OpisSystemu());
+
+    // The first instance waits for this one's exit code with its file, the uninstaller, in use: a copy of
+    // that file removes it and its folder once the first instance has ended.
+    std::function<bool()> dokoncz;
+    if (kopia && argumenty[1] == kKopia && polecenie.Opcje && rodzic)
+        dokoncz = [&] {
+            const std::string parametry = Narrow(kReszta) + " " + Narrow(argumenty[2]) + " \"" + katalog +
+                                          "\" /VERYSILENT";
+            return UruchomKopie(katalog + "\\" + opis->Deinstalator, opis->Deinstalator, parametry);
+        };
+
     TfrmDeinstalka okno;
     TfrmPytanie pytanie;
-    return Deinstaluj(katalog, okno, pytanie, rodzic.Get());
+    const int kod = Deinstaluj(katalog, okno, pytanie, rodzic.Get(), {}, polecenie, dokoncz);
+    Protokol.Zamknij();
+    return kod;
 }
 
 } // namespace

@@ -316,8 +316,12 @@ bool TUsuwanie::WpisInnejInstalacji(TKorzen korzen) const
 {
     const TOpisProduktu* opis = OpisProduktu(NumerProduktu);
     if (!opis) return false;
-    const std::optional<std::string> polecenie = CzytajTekst(korzen, KluczDeinstalacji(*opis), L"UninstallString");
-    return polecenie && !TenSamTekst(*polecenie, PolecenieDeinstalacji(*opis, FRekord.Katalog));
+    const std::string nasze = PolecenieDeinstalacji(*opis, FRekord.Katalog);
+    if (const std::optional<std::string> polecenie = CzytajTekst(korzen, KluczDeinstalacji(*opis), L"UninstallString"))
+        return !TenSamTekst(*polecenie, nasze);
+    // A run ended between the two values leaves the quiet one: its uninstaller path says whose it is.
+    const std::optional<std::string> cichy = CzytajTekst(korzen, KluczDeinstalacji(*opis), L"QuietUninstallString");
+    return cichy && !TenSamTekst(std::string_view(*cichy).substr(0, nasze.size()), nasze);
 }
 
 bool TUsuwanie::NaRestart(const std::string& sciezka)
@@ -609,6 +613,25 @@ TWynikUsuwania TUsuwanie::Wykonaj(const std::string& plikRekordu)
         FWynik.RekordPozostawiony = true;
         return std::move(FWynik);
     }
+    if (FObsluga.DeinstalatorWUzyciu && FPlikDeinstalatora && FOtwartyDeinstalator) {
+        // The record stays as one of the last step alone: whatever runs next (the run started for it, or the
+        // user) finishes from there.
+        FOtwartyDeinstalator.reset();
+        TRekordDeinstalacji reszta;
+        reszta.Katalog = FRekord.Katalog;
+        reszta.Jezyk = FRekord.Jezyk;
+        reszta.Pliki.push_back(*FPlikDeinstalatora);
+        for (const std::string& k : FRekord.Katalogi)
+            if (TenSamTekst(k, FRekord.Katalog)) reszta.Katalogi.push_back(k);
+        FReszta = std::move(reszta);
+        if (ZapiszReszte(plikRekordu)) {
+            FWynik.ResztaNaPozniej = true;
+            return std::move(FWynik);
+        }
+        Zostaw(plikRekordu, TPowod::pwNieUsuniety);
+        FWynik.RekordPozostawiony = true;
+        return std::move(FWynik);
+    }
     if (!UsunRekord(plikRekordu)) {
         // Without the uninstaller next to it a record that stays would be one nothing can start.
         FOtwartyDeinstalator.reset();
@@ -738,7 +761,8 @@ TZapisDeinstalacji ZapisDeinstalacji(const std::string& katalog, const std::stri
     const TOpisProduktu* opis = OpisProduktu(NumerProduktu);
     if (!opis || !SciezkaBezpieczna(katalog)) return z;
     for (TKorzen k : {TKorzen::HKCU, TKorzen::HKLM})
-        if (CzytajTekst(k, KluczDeinstalacji(*opis), L"UninstallString")) return z;
+        for (const wchar_t* nazwa : {L"UninstallString", L"QuietUninstallString"})
+            if (CzytajTekst(k, KluczDeinstalacji(*opis), nazwa)) return z;
     // Nothing in the folder but the uninstaller, as a plain file: no record (one that cannot be read is there).
     // Listed through the held folder: a listing by path would also be refused by its sharing.
     TCelDeinstalacji otwarty;

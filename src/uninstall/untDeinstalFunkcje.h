@@ -57,6 +57,9 @@ struct TWynikUsuwania {
     // Something that a second run could still remove stays: so do a record of what is left, the uninstaller
     // and the uninstall entry.
     bool RekordPozostawiony = false;
+    // All but the uninstaller and the target folder went (TObslugaUsuwania::DeinstalatorWUzyciu): the record now
+    // names only those two, for the run that removes them once the uninstaller's file is free.
+    bool ResztaNaPozniej = false;
 };
 
 struct TObslugaUsuwania {
@@ -64,6 +67,9 @@ struct TObslugaUsuwania {
     std::function<bool(const std::vector<std::string>& zmienione)> UsunZmienione;
     // Before each item, with what comes next (the text shown) and how many items are done of how many.
     std::function<void(const std::string& co, int zrobione, int wszystkie)> Postep;
+    // The uninstaller's file runs until this run has ended (the instance that waits for its exit code): the
+    // last step is left to a later run, and the record rewritten to name just the uninstaller and its folder.
+    bool DeinstalatorWUzyciu = false;
 };
 
 // The places of this product on this computer that a record may name: the current user's and all users'

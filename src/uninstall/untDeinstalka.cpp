@@ -13,6 +13,7 @@
 #include "texts/Format.h"
 #include "ui/Takt.h"
 #include "ui/Unicode.h"
+#include "unattended/Protokol.h"
 #include "uninstall/TekstyDeinstalki.h"
 
 namespace {
@@ -103,7 +104,7 @@ TJezyk JezykDeinstalacji(const TRekordDeinstalacji* rekord)
 
 std::string TekstWyniku(TJezyk jezyk, const TWynikUsuwania& wynik, const std::string& plikRekordu)
 {
-    const bool wszystko = wynik.Pozostawione.empty() && wynik.PoRestarcie.empty() && !wynik.RekordPozostawiony;
+    const bool wszystko = UsunietoWszystko(wynik);
     std::string tekst = Format(T(jezyk, wszystko ? tdUsunietoWszystko : tdUsunietoCzesc), {Tytul()}) + "\r\n\r\n" +
                         Format(T(jezyk, tdLiczby), {wynik.Pliki, wynik.Katalogi, wynik.Skroty, wynik.Rejestr});
     const auto lista = [&](TTekstDeinstalki naglowek, const std::vector<std::string>& pozycje) {
@@ -128,12 +129,21 @@ std::string TekstWyniku(TJezyk jezyk, const TWynikUsuwania& wynik, const std::st
     return tekst;
 }
 
-int Deinstaluj(const std::string& katalog, TfrmDeinstalka& okno, TfrmPytanie& pytanie, HANDLE rodzic,
-               const std::string& obraz)
+bool UsunietoWszystko(const TWynikUsuwania& wynik)
 {
+    return wynik.Pozostawione.empty() && wynik.PoRestarcie.empty() && !wynik.RekordPozostawiony;
+}
+
+int Deinstaluj(const std::string& katalog, TfrmDeinstalka& okno, TfrmPytanie& pytanie, HANDLE rodzic,
+               const std::string& obraz, const TPolecenie& polecenie, const std::function<bool()>& dokoncz)
+{
+    const bool cichy = polecenie.Tryb != TTryb::Okna;
+    const bool bezPytan = polecenie.BezPytan();
     const std::string plikRekordu = katalog + "\\" + kPlikRekordu;
+    Protokol.Krok("Target folder: " + katalog);
     // Held before its record is read: nothing read or removed below can come from a folder put in its place.
     TCelDeinstalacji cel = OtworzCel(katalog);
+    const DWORD bladCelu = GetLastError();
     const bool celPewny = cel.Stan == TStanCelu::scOtwarty || cel.Stan == TStanCelu::scBrak;
     const TZapisDeinstalacji zapis = celPewny ? ZapisDeinstalacji(katalog, obraz.empty() ? SciezkaAplikacji() : obraz,
                                                                   [] { Application.AnswerWithoutInput(); }, &cel)
@@ -145,36 +155,60 @@ int Deinstaluj(const std::string& katalog, TfrmDeinstalka& okno, TfrmPytanie& py
     pytanie.UstawJezyk(jezyk);
     okno.lblPlik.SetCaption("");
     okno.GaugePostep.SetProgress(0);
-    okno.Show();
+    // A very silent run keeps the form hidden from start to end.
+    if (polecenie.Tryb != TTryb::BardzoCichy) okno.Show();
     Application.ProcessMessages();
 
-    if (!celPewny) {
-        PokazPytanie(pytanie, okno, Format(T(jezyk, tdCelNiepewny), {Tytul(), katalog}), rpOK);
+    // Every message goes to the log; on the screen only when someone is there to read it.
+    const auto komunikat = [&](const std::string& tekst, bool pokaz) {
+        Protokol.Wpisz(tekst);
+        if (pokaz) PokazPytanie(pytanie, okno, tekst, rpOK);
+    };
+    const auto koniec = [&](int kod, const char* jak) {
         okno.Hide();
-        return 1;
+        Protokol.Krok(std::string("Outcome: ") + jak + ", exit code " + std::to_string(kod));
+        return kod;
+    };
+
+    if (!celPewny) {
+        Protokol.Wpisz(cel.Stan == TStanCelu::scPrzekierowany
+                           ? std::string("The target folder is a link or is reached through one")
+                           : "The target folder cannot be held: Windows error " + OpisBledu(bladCelu));
+        komunikat(Format(T(jezyk, tdCelNiepewny), {Tytul(), katalog}), !bezPytan);
+        return koniec(kwBrakRekordu, "target folder refused");
     }
     if (!tutejszy) {
         const TTekstDeinstalki tekst = zapis.Stan == TStanZapisu::zsBrak         ? tdBrakRekordu
                                        : zapis.Stan == TStanZapisu::zsUszkodzony ? tdRekordUszkodzony
                                                                                  : tdRekordObcy;
         // The texts of two arguments ignore the third.
-        const std::string powod = Format(T(jezyk, tekst), {Tytul(), plikRekordu, zapis.Rekord.Katalog});
-        PokazPytanie(pytanie, okno, powod, rpOK);
-        okno.Hide();
-        return 1;
+        komunikat(Format(T(jezyk, tekst), {Tytul(), plikRekordu, zapis.Rekord.Katalog}), !bezPytan);
+        return koniec(kwBrakRekordu, "no usable record");
     }
-    if (PokazPytanie(pytanie, okno, Format(T(jezyk, tdPytanie), {Tytul()}), rpTakNie) != mrYes) {
-        okno.Hide();
-        return 0;
-    }
+    Protokol.Krok(zapis.Stan == TStanZapisu::zsDobry ? "Record read: " + plikRekordu
+                                                     : std::string("No record: the rest of a finished run"));
+    // Whoever starts a silent run has decided already; without anyone to ask, Yes is the question's default.
+    if (!cichy && !bezPytan && PokazPytanie(pytanie, okno, Format(T(jezyk, tdPytanie), {Tytul()}), rpTakNie) != mrYes)
+        return koniec(kwPrzerwano, "declined");
 
     // The instance that started this copy runs from the folder being removed: its file is free once it ends.
-    if (rodzic) WaitForSingleObject(rodzic, 60000);
+    // One that waits for this run's outcome leaves its file to dokoncz instead.
+    if (rodzic && !dokoncz) {
+        Protokol.Krok("Waiting for the instance that started this copy to end");
+        WaitForSingleObject(rodzic, 60000);
+    }
+    Protokol.Krok("Removal: each item as it comes, then what was kept");
 
     TObslugaUsuwania obsluga;
+    obsluga.DeinstalatorWUzyciu = static_cast<bool>(dokoncz);
     obsluga.UsunZmienione = [&](const std::vector<std::string>& zmienione) {
         // The rest of a finished run is only the uninstaller as it was checked: changed since, it stays.
         if (zapis.Stan == TStanZapisu::zsResztka) return false;
+        // Nobody to ask: the answer that loses no one's work.
+        if (bezPytan) {
+            Protokol.Wpisz("Changed since the installation, kept: " + std::to_string(zmienione.size()) + " files");
+            return false;
+        }
         // The user's own work is at stake: Enter keeps it.
         std::function<void()> onShow = std::exchange(pytanie.OnShow, [&pytanie] {
             pytanie.SetActiveControl(&pytanie.btnNie);
@@ -190,23 +224,48 @@ int Deinstaluj(const std::string& katalog, TfrmDeinstalka& okno, TfrmPytanie& py
             rpTakNie);
         pytanie.OnShow = std::move(onShow);
         pytanie.btnNie.SetDefault(false);
+        Protokol.Wpisz(odpowiedz == mrYes ? "Changed files: the user had them removed" : "Changed files: kept");
         return odpowiedz == mrYes;
     };
     // The item's name and the messages at a bounded rate: thousands of small files go faster than anyone reads,
     // and a look at the queue costs as much as a small file's check.
     TTakt napis(50), komunikaty(10);
+    std::string wpisany;  // a long step reports the same item again
     obsluga.Postep = [&](const std::string& co, int zrobione, int wszystkie) {
+        if (co != wpisany) {
+            Protokol.Wpisz("Removing " + co);
+            wpisany = co;
+        }
         if (napis.Teraz()) okno.lblPlik.SetCaption(co);
         okno.GaugePostep.SetMaxValue(wszystkie);
         okno.GaugePostep.SetProgress(zrobione);
         if (komunikaty.Teraz()) Application.ProcessMessages();
     };
-    const TWynikUsuwania wynik = UsunZainstalowane(zapis.Rekord, plikRekordu, MiejscaProduktu(), obsluga, &cel);
+    TWynikUsuwania wynik = UsunZainstalowane(zapis.Rekord, plikRekordu, MiejscaProduktu(), obsluga, &cel);
     okno.lblPlik.SetCaption("");
     okno.GaugePostep.SetProgress(okno.GaugePostep.MaxValue());
     Application.ProcessMessages();
 
-    PokazPytanie(pytanie, okno, TekstWyniku(jezyk, wynik, plikRekordu), rpOK);
-    okno.Hide();
-    return 0;
+    if (wynik.ResztaNaPozniej) {
+        if (dokoncz && dokoncz()) {
+            Protokol.Wpisz("The uninstaller and " + katalog + " go once the instance that started this run has "
+                           "ended: a copy of it waits for that");
+        } else {
+            Protokol.Wpisz("No copy could start to remove the uninstaller and its folder later");
+            wynik.RekordPozostawiony = true;
+        }
+    }
+    Protokol.Krok("Removed: " + std::to_string(wynik.Pliki) + " files, " + std::to_string(wynik.Katalogi) +
+                  " folders, " + std::to_string(wynik.Skroty) + " shortcuts, " + std::to_string(wynik.Rejestr) +
+                  " registry entries");
+    for (const std::string& p : wynik.UsunieteZmienione) Protokol.Wpisz("Removed though changed: " + p);
+    for (const std::string& p : wynik.PoRestarcie) Protokol.Wpisz("Removed at the next restart: " + p);
+    for (const TPozostawiony& p : wynik.Pozostawione)
+        Protokol.Wpisz("Kept: " + p.Co + " (" + T(jezyk, TekstPowodu(p.Powod)) + ")");
+    if (wynik.RekordPozostawiony) Protokol.Wpisz("Kept: " + plikRekordu + ", the record of what is left");
+
+    const bool wszystko = UsunietoWszystko(wynik);
+    // A silent run that removed everything has nothing for anyone to read.
+    komunikat(TekstWyniku(jezyk, wynik, plikRekordu), !bezPytan && !(cichy && wszystko));
+    return wszystko ? koniec(kwZainstalowano, "removed") : koniec(kwPozostawiono, "removed, items kept");
 }

@@ -3,10 +3,12 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "dialogs/untPytanie.h"
 #include "texts/untInstalTeksty.h"
+#include "unattended/Polecenie.h"
 #include "ui/ComCtrls.h"
 #include "ui/ExtCtrls.h"
 #include "ui/Forms.h"
@@ -36,11 +38,19 @@ TJezyk JezykDeinstalacji(const TRekordDeinstalacji* rekord);
 // record of what is left stays.
 std::string TekstWyniku(TJezyk jezyk, const TWynikUsuwania& wynik, const std::string& plikRekordu);
 
+// Whether the run removed everything: nothing kept, nothing left to the restart, no record kept.
+bool UsunietoWszystko(const TWynikUsuwania& wynik);
+
 // Uninstalls the installation whose record lies in katalog (without trailing backslash): reads the record,
 // asks, waits for the process rodzic to end (the instance that relaunched this one; nullptr for none),
 // removes and reports. The folder is held from before its record is read to the end, and refused when it is a
 // link, leads through one or cannot be held. obraz is the running uninstaller's file (empty: this process's
-// image), which a folder left without its record by an ended run is compared with. 0 when it removed or the
-// user declined, 1 when the record was missing or refused, or the folder refused.
+// image), which a folder left without its record by an ended run is compared with. polecenie: /SILENT asks
+// nothing before the removal, /VERYSILENT shows no window, and under BezPytan() the changed files are kept and
+// every message only goes to the log. dokoncz, when given, says rodzic waits for this run's exit code, so its
+// file (the uninstaller) stays in use: the last step is left to the run dokoncz starts (false when none could
+// start). Returns a TKodWyjscia: kwZainstalowano removed everything, kwPrzerwano declined, kwPozostawiono
+// removed with items kept, kwBrakRekordu no usable record or the folder refused.
 int Deinstaluj(const std::string& katalog, TfrmDeinstalka& okno, TfrmPytanie& pytanie, HANDLE rodzic,
-               const std::string& obraz = {});
+               const std::string& obraz = {}, const TPolecenie& polecenie = {},
+               const std::function<bool()>& dokoncz = {});

@@ -6,6 +6,8 @@
 #include "test_settings_support.h"
 #include "test_wizard_support.h"
 
+#include <tlhelp32.h>
+
 #include <algorithm>
 #include <functional>
 #include <memory>
@@ -16,6 +18,7 @@
 #include "demo-driver/Desktop.h"
 #include "install/Produkt.h"
 #include "texts/Format.h"
+#include "unattended/Polecenie.h"
 #include "uninstall/Sha256.h"
 #include "uninstall/TekstyDeinstalki.h"
 #include "uninstall/untDeinstalka.h"
@@ -257,6 +260,67 @@ std::string U(TJezyk jezyk, TTekstDeinstalki n)
     return std::string(TekstDeinstalki(jezyk, n));
 }
 
+// ---- DeInstalka.exe started by a script ----
+
+// EnumWindows: a visible top-level window of another process that runs the uninstaller, or any form of ours.
+BOOL CALLBACK NoteUninstallerWindow(HWND w, LPARAM seen)
+{
+    const DWORD pid = ProcessOf(w);
+    if (!IsWindowVisible(w) || pid == GetCurrentProcessId()) return TRUE;
+    const std::wstring image = ImageOfProcess(pid);
+    const std::wstring name = image.substr(image.find_last_of(L'\\') + 1);
+    if (SameText(name, L"DeInstalka.exe") || ClassOf(w) == L"WerbForm")
+        reinterpret_cast<std::set<std::string>*>(seen)->insert(Narrow(name + L" " + ClassOf(w)) + " \"" + TextOf(w) +
+                                                               "\"");
+    return TRUE;
+}
+
+// A program started as the list of programs or a script starts it: without this test's console, so that the
+// batch file's echo stays out. Empty handles, and a failure, when it did not start.
+struct Started {
+    UniqueHandle Process, Thread;
+    DWORD Id = 0;
+};
+
+Started StartDetached(std::wstring line)
+{
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    Started s;
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr, nullptr, &si, &pi)) {
+        ADD_FAILURE() << "cannot start " << Narrow(line);
+        return s;
+    }
+    s.Process = UniqueHandle(pi.hProcess);
+    s.Thread = UniqueHandle(pi.hThread);
+    s.Id = pi.dwProcessId;
+    return s;
+}
+
+// The uninstallers that the parent started and that still run (not the batch's cmd, which outlives them).
+std::vector<DWORD> RunningChildren(DWORD parent)
+{
+    std::vector<DWORD> children;
+    const UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W e{};
+    e.dwSize = sizeof e;
+    if (!snapshot) return children;
+    for (BOOL more = Process32FirstW(snapshot.Get(), &e); more; more = Process32NextW(snapshot.Get(), &e))
+        if (e.th32ParentProcessID == parent && SameText(e.szExeFile, L"DeInstalka.exe"))
+            children.push_back(e.th32ProcessID);
+    return children;
+}
+
+// The log's last line without its time.
+std::string LastLine(const std::string& log)
+{
+    std::string text = log;
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    const std::size_t at = text.rfind('\n');
+    return at == std::string::npos ? text : text.substr(at + 1);
+}
+
 const wchar_t* const kCdPrograms[] = {L"fr_gram.hlp", L"fr_czas.hlp", L"Trans.hlp", L"Sl_Zew.hlp"};
 
 constexpr wchar_t kProgramList[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
@@ -421,16 +485,8 @@ protected:
     std::vector<std::string> RunAsUser(const std::wstring& uninstaller)
     {
         std::vector<std::string> said;
-        std::wstring line = L"\"" + uninstaller + L"\"";
-        STARTUPINFOW si{};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi{};
-        if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr, nullptr, &si,
-                            &pi)) {
-            ADD_FAILURE() << "cannot start " << Narrow(line);
-            return said;
-        }
-        UniqueHandle process(pi.hProcess), thread(pi.hThread);
+        const Started started = StartDetached(L"\"" + uninstaller + L"\"");
+        if (!started.Process) return said;
         const std::string attention = PobierzTekst(jzPolski, txtAttention);
         const std::string yesText = PobierzTekst(jzPolski, txtYes);
         DWORD copy = 0;
@@ -439,7 +495,7 @@ protected:
             HWND message = nullptr;
             if (!WaitUntil([&] {
                     for (HWND w : TopLevel(L"WerbForm", &attention))
-                        if (ProcessOf(w) != pi.dwProcessId) message = w;
+                        if (ProcessOf(w) != started.Id) message = w;
                     return message != nullptr;
                 })) {
                 ADD_FAILURE() << "no message from the uninstaller's copy";
@@ -478,6 +534,48 @@ protected:
             << "the copy, its batch file or their folder stayed in %TEMP%";
         return said;
     }
+
+    struct ScriptRun {
+        DWORD Code = 0;
+        std::set<std::string> Shown;  // the uninstaller's windows seen visible
+        bool CopyOutlived = false;    // a process it started still ran when it ended
+        std::string Log;
+    };
+
+    // DeInstalka.exe from the target folder with the options, as a script runs it: without a console, waiting
+    // for its exit code, its log in FLog. Every visible window of the uninstaller is noted while it runs and,
+    // when it removes, until its own file has gone from the target, and the copies' folders from %TEMP%.
+    ScriptRun RunFromScript(const std::wstring& options, bool removes = true)
+    {
+        ScriptRun r;
+        const Started started = StartDetached(L"\"" + Target(L"DeInstalka.exe") + L"\" " + options);
+        if (!started.Process) return r;
+        const UniqueHandle& process = started.Process;
+        const auto look = [&] { EnumWindows(NoteUninstallerWindow, reinterpret_cast<LPARAM>(&r.Shown)); };
+        // A bound for a hang, not a timing.
+        int looks = 0;
+        for (; WaitForSingleObject(process.Get(), 20) == WAIT_TIMEOUT && looks < 15000; ++looks) look();
+        if (looks == 15000) {
+            ADD_FAILURE() << "the uninstaller hangs";
+            TerminateProcess(process.Get(), 1);
+        }
+        r.CopyOutlived = !RunningChildren(started.Id).empty();
+        GetExitCodeProcess(process.Get(), &r.Code);
+        if (removes) {
+            EXPECT_TRUE(WaitUntil([&] {
+                look();
+                return !Exists(Target(L"DeInstalka.exe"));
+            }, 120000)) << "the uninstaller stays in the target";
+            EXPECT_TRUE(WaitUntil([&] { return InTemp({RelaunchFolders().c_str()}).empty(); }, 60000))
+                << "the copies or their folders stayed in %TEMP%:" << InTemp({RelaunchFolders().c_str()});
+        }
+        r.Log = ReadBytes(FLog).value_or("");
+        DeleteFileW(FLog.c_str());
+        return r;
+    }
+
+    // Blanks in its name: the option's quotes reach the copy.
+    const std::wstring FLog = TempFolder() + L"werb deinstalacja.log";
 
     std::wstring FTarget;
     Snapshot FBefore;
@@ -554,10 +652,11 @@ TEST_F(UninstallTest, TheInstallationRecordsEveryFileFolderLinkKeyAndValueItLeft
     const std::string uninstall = Narrow(kUninstallKey);
     EXPECT_TRUE(value(TKorzen::HKCU, uninstall, "DisplayName"));
     EXPECT_TRUE(value(TKorzen::HKCU, uninstall, "UninstallString"));
+    EXPECT_TRUE(value(TKorzen::HKCU, uninstall, "QuietUninstallString"));
     EXPECT_FALSE(value(TKorzen::HKLM, uninstall, "UninstallString")) << "the all-users switch is off";
     for (const wchar_t* program : kProgramKeys)
         EXPECT_TRUE(value(TKorzen::HKCU, Narrow(kProgramsBase + L"\\" + program), "JezykInterfejsu"));
-    EXPECT_EQ(r.Wartosci.size(), 5u + 5u + 1u + 2u + 4u);
+    EXPECT_EQ(r.Wartosci.size(), 5u + 5u + 1u + 3u + 4u);
 }
 
 TEST_F(UninstallTest, AFailedInstallationWritesNoRecord)
@@ -591,7 +690,7 @@ TEST_P(UninstallAnswered, AChangedFileIsAskedAboutOnceNoKeepsItWithItsFolderYesR
     ASSERT_TRUE(WriteBytes(Target(L"Dokumentacja\\czytaj.txt"), "Czytaj mnZe"));  // same size, other bytes
 
     Answers answers({true, yes, true});
-    EXPECT_EQ(Uninstall(answers), 0);
+    EXPECT_EQ(Uninstall(answers), yes ? kwZainstalowano : kwPozostawiono);
     ASSERT_EQ(answers.Asked.size(), 3u) << "the removal, the changed files once, the closing message";
     EXPECT_EQ(answers.Asked[0], Format(U(jzPolski, tdPytanie), {"Werbfranko"}));
     EXPECT_NE(answers.Asked[1].find(Narrow(Target(L"Przykłady\\Polski\\list.txt"))), std::string::npos)
@@ -648,7 +747,7 @@ TEST_F(UninstallTest, AChangedFileChangedAgainWhileTheQuestionIsUpIsKept)
         d.btnTak.Click();
     };
     Application.OnNextModalShown(hook);
-    EXPECT_EQ(Uninstall(unused), 0);
+    EXPECT_EQ(Uninstall(unused), kwPozostawiono);
     ASSERT_EQ(asked.size(), 3u) << "the removal, the changed file, the closing message";
     EXPECT_NE(asked[1].find(Narrow(changed)), std::string::npos) << asked[1];
     EXPECT_EQ(ReadBytes(changed), std::string("moja wersja, poprawiona")) << "removed though it changed again";
@@ -663,7 +762,7 @@ TEST_F(UninstallTest, NoToTheQuestionRemovesNothing)
     ASSERT_FALSE(HasFatalFailure());
     Snapshot installed = Prefix();
     Answers answers({false});
-    EXPECT_EQ(Uninstall(answers), 0);
+    EXPECT_EQ(Uninstall(answers), kwPrzerwano);
     ASSERT_EQ(answers.Asked.size(), 1u);
     EXPECT_EQ(answers.Asked[0], Format(U(jzFrancuski, tdPytanie), {"Werbfranko"})) << "asked in French";
     const Snapshot after = Prefix();
@@ -739,7 +838,7 @@ TEST_F(UninstallTest, AMissingOrDamagedRecordRemovesNothingAndSaysSo)
         d.Do();
         const Snapshot before = Prefix();
         Answers answers({true});
-        EXPECT_EQ(Uninstall(answers), 1);
+        EXPECT_EQ(Uninstall(answers), kwBrakRekordu);
         ASSERT_EQ(answers.Asked.size(), 1u) << "one message, no question";
         EXPECT_EQ(answers.Buttons[0], "OK");
         // The texts of two arguments ignore the third.
@@ -764,7 +863,7 @@ TEST_F(UninstallTest, EnterKeepsTheChangedFilesAndTheClosingMessageNamesEveryOne
 
     Answers answers({true, true, true});
     answers.EnterAt(1);
-    EXPECT_EQ(Uninstall(answers), 0);
+    EXPECT_EQ(Uninstall(answers), kwPozostawiono);
     ASSERT_EQ(answers.Asked.size(), 3u);
     // Ten names: eight in the question, the rest counted there and named at the end.
     EXPECT_NE(answers.Asked[1].find(Format(U(jzPolski, tdIInneNaKoncu), {2})), std::string::npos) << answers.Asked[1];
@@ -804,7 +903,7 @@ TEST_F(UninstallTest, AFileInUseIsLeftToTheRestartAndTheClosingMessageSaysSo)
     UniqueHandle running(CreateFileW(program.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(running);
     Answers answers({true, true});
-    EXPECT_EQ(Uninstall(answers), 0);
+    EXPECT_EQ(Uninstall(answers), kwPozostawiono) << "a restart is still needed";
     ASSERT_EQ(answers.Asked.size(), 2u);
     EXPECT_TRUE(Exists(program));
     const std::wstring after = pending().value_or(L"");
@@ -833,7 +932,7 @@ TEST_F(UninstallTest, WhatCannotBeRemovedKeepsARecordTheUninstallerAndTheEntryFo
         UniqueHandle held(CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(held);
         Answers answers({true, true});
-        EXPECT_EQ(Uninstall(answers), 0);
+        EXPECT_EQ(Uninstall(answers), kwPozostawiono);
         ASSERT_EQ(answers.Asked.size(), 2u);
         const std::string& closing = answers.Asked[1];
         EXPECT_NE(closing.find(Narrow(locked) + " (" + U(jzPolski, tdPowodNieUsuniety) + ")"), std::string::npos)
@@ -856,7 +955,7 @@ TEST_F(UninstallTest, WhatCannotBeRemovedKeepsARecordTheUninstallerAndTheEntryFo
 
     // Once the program has let go, the second run finishes: the prefix as it was.
     Answers again({true, true});
-    EXPECT_EQ(Uninstall(again), 0);
+    EXPECT_EQ(Uninstall(again), kwZainstalowano);
     ASSERT_EQ(again.Asked.size(), 2u);
     EXPECT_EQ(again.Asked[1].find(U(jzPolski, tdPozostawiono)), std::string::npos) << again.Asked[1];
     const Snapshot after = Prefix();
@@ -902,7 +1001,7 @@ TEST_F(UninstallTest, NothingIsReachedThroughAReparsePointBelowTheTarget)
     TfrmDeinstalka window;
     TfrmPytanie question;
     TModalWatchdog watchdog(question, 60000);
-    EXPECT_EQ(Deinstaluj(t, window, question, nullptr), 0);
+    EXPECT_EQ(Deinstaluj(t, window, question, nullptr), kwPozostawiono);
     ASSERT_EQ(answers.Asked.size(), 2u) << "a question about changed files?";
 
     EXPECT_FALSE(Exists(target + L"\\nasz.txt"));
@@ -991,7 +1090,7 @@ TEST_F(UninstallTest, ATargetThatIsALinkOrLeadsThroughOneIsRefusedAndNothingRemo
         TfrmDeinstalka window;
         TfrmPytanie question;
         TModalWatchdog watchdog(question, 60000);
-        EXPECT_EQ(Deinstaluj(t, window, question, nullptr), 1);
+        EXPECT_EQ(Deinstaluj(t, window, question, nullptr), kwBrakRekordu);
         ASSERT_EQ(answers.Asked.size(), 1u) << "asked to remove:\n" << answers.Asked.back();
         EXPECT_EQ(answers.Asked[0], Format(U(jzPolski, tdCelNiepewny), {OpisProduktu(1)->Tytul, t}));
         EXPECT_TRUE(Exists(elsewhere + sub + L"\\g.txt"));
@@ -1013,7 +1112,7 @@ TEST_F(UninstallTest, AFileInUseInAFolderOthersMayChangeIsKeptForTheNextRunNotLe
             CreateFileW(program.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(running);
         Answers answers({true, true});
-        EXPECT_EQ(Uninstall(answers), 0);
+        EXPECT_EQ(Uninstall(answers), kwPozostawiono);
         ASSERT_EQ(answers.Asked.size(), 2u);
         EXPECT_TRUE(Exists(program));
         const std::wstring after = PendingRenames::Now().value_or(L"");
@@ -1028,7 +1127,7 @@ TEST_F(UninstallTest, AFileInUseInAFolderOthersMayChangeIsKeptForTheNextRunNotLe
     }
     // Once the program has ended, the next run removes it.
     Answers again({true, true});
-    EXPECT_EQ(Uninstall(again), 0);
+    EXPECT_EQ(Uninstall(again), kwZainstalowano);
     EXPECT_FALSE(Exists(program));
     EXPECT_FALSE(Exists(FTarget));
 }
@@ -1062,7 +1161,7 @@ TEST_F(UninstallTest, TheTargetFolderTheInstallationMakesOnlyAdministratorsCanCh
     // What it holds inherits that: the programs written into it.
     EXPECT_TRUE(Exists(Target(L"Werbika.exe")));
     Answers answers({true, true});
-    EXPECT_EQ(Uninstall(answers), 0);
+    EXPECT_EQ(Uninstall(answers), kwZainstalowano);
     EXPECT_FALSE(Exists(FTarget));
 }
 
@@ -1086,7 +1185,7 @@ TEST_F(UninstallTwice, ASecondInstallationElsewhereKeepsWhatItTookOver)
     // The first folder's uninstaller: its files go; the registry and the links now name the second one.
     FTarget = first;
     Answers answers({true, true});
-    EXPECT_EQ(Uninstall(answers), 0);
+    EXPECT_EQ(Uninstall(answers), kwPozostawiono) << "the settings the second one took over stay";
     EXPECT_FALSE(Exists(first));
     ASSERT_EQ(answers.Asked.size(), 2u);
     ExpectSettings(HKEY_CURRENT_USER, Narrow(second));
@@ -1098,7 +1197,7 @@ TEST_F(UninstallTwice, ASecondInstallationElsewhereKeepsWhatItTookOver)
     // Then the second: the prefix is as it was before both.
     FTarget = second;
     Answers again({true, true});
-    EXPECT_EQ(Uninstall(again), 0);
+    EXPECT_EQ(Uninstall(again), kwZainstalowano);
     const Snapshot after = Prefix();
     EXPECT_EQ(after, FBefore) << "left:" << Lacking(after, FBefore) << "\nremoved:" << Lacking(FBefore, after);
 }
@@ -1146,15 +1245,9 @@ TEST_P(UninstallEntry, ItsCommandLineRemovesTheProductAndLeavesOnlyWhatTheUserAd
 
     const std::optional<RegString> command = ReadRegString(HKEY_CURRENT_USER, kUninstallKey, L"UninstallString");
     ASSERT_TRUE(command);
-    std::wstring line = command->Text;
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    // Without this test's console, as the system's list of programs starts it: the batch file's echo stays out.
-    ASSERT_TRUE(
-        CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr, nullptr, &si, &pi))
-        << Narrow(line);
-    UniqueHandle process(pi.hProcess), thread(pi.hThread);
+    const Started started = StartDetached(command->Text);
+    ASSERT_TRUE(started.Process);
+    const UniqueHandle& process = started.Process;
 
     // The question comes from the copy in %TEMP%: the first instance has handed over.
     const std::string attention = PobierzTekst(jezyk, txtAttention);
@@ -1166,7 +1259,7 @@ TEST_P(UninstallEntry, ItsCommandLineRemovesTheProductAndLeavesOnlyWhatTheUserAd
         return asking != nullptr;
     })) << "no question " << question;
     const DWORD copy = ProcessOf(asking);
-    EXPECT_NE(copy, pi.dwProcessId);
+    EXPECT_NE(copy, started.Id);
     // In a folder of its own directly inside %TEMP%, named as the relaunch names it.
     const std::wstring image = LongPath(ImageOfProcess(copy));
     const std::wstring privateFolder = image.substr(0, image.find_last_of(L'\\'));
@@ -1210,6 +1303,155 @@ TEST_P(UninstallEntry, ItsCommandLineRemovesTheProductAndLeavesOnlyWhatTheUserAd
 
 INSTANTIATE_TEST_SUITE_P(PolishAndFrench, UninstallEntry,
                          ::testing::Values(LanguageCase{jzPolski, 0}, LanguageCase{jzFrancuski, 2}));
+
+// ---- DeInstalka.exe run by a script: its options, exit codes and log ----
+
+// As a deployment tool runs the entry's quiet line, but with no window at all: the first instance returns the
+// copy's exit code once the copy has ended, and the prefix is as before the installation.
+TEST_F(UninstallTest, VerySilentRemovesEverythingWithoutAWindowAndReturnsOnceItsCopyHasEnded)
+{
+    Install();
+    ASSERT_FALSE(HasFatalFailure());
+    FForms.reset();
+    const std::optional<RegString> quiet = ReadRegString(HKEY_CURRENT_USER, kUninstallKey, L"QuietUninstallString");
+    ASSERT_TRUE(quiet) << "no QuietUninstallString";
+    EXPECT_EQ(quiet->Text, L"\"" + Target(L"DeInstalka.exe") + L"\" /SILENT");
+
+    const ScriptRun r = RunFromScript(L"/VERYSILENT /LOG=\"" + FLog + L"\"");
+    EXPECT_EQ(r.Code, static_cast<DWORD>(kwZainstalowano)) << r.Log;
+    EXPECT_FALSE(r.CopyOutlived) << "returned before its copy ended";
+    std::string shown;
+    for (const std::string& w : r.Shown) shown += "\n  " + w;
+    EXPECT_TRUE(r.Shown.empty()) << "visible:" << shown;
+
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kUninstallKey));
+    EXPECT_FALSE(ReadRegString(HKEY_CURRENT_USER, kUninstallKey, L"QuietUninstallString"));
+    const Snapshot after = Prefix();
+    EXPECT_EQ(after, FBefore) << "left:" << Lacking(after, FBefore) << "\nremoved:" << Lacking(FBefore, after);
+
+    // Written by the copy: its command line with the options after its own; each item; the outcome last.
+    EXPECT_NE(r.Log.find("/doit "), std::string::npos) << r.Log;
+    EXPECT_NE(r.Log.find("/VERYSILENT"), std::string::npos) << r.Log;
+    EXPECT_NE(r.Log.find("Target folder: " + Narrow(FTarget)), std::string::npos) << r.Log;
+    for (const std::wstring& item : {Target(L"Werbika.exe"), Target(L"Przykłady\\Polski\\list.txt"),
+                                     ShellPath(CSIDL_PROGRAMS) + L"\\Werbvoltan"})
+        EXPECT_NE(r.Log.find("Removing " + Narrow(item) + "\r\n"), std::string::npos) << Narrow(item) << "\n" << r.Log;
+    EXPECT_EQ(r.Log.find("Kept: "), std::string::npos) << r.Log;
+    EXPECT_NE(LastLine(r.Log).find("Outcome: removed, exit code 0"), std::string::npos) << r.Log;
+}
+
+// Nobody answers: the file changed since the installation takes the question's default, and stays.
+TEST_F(UninstallTest, VerySilentKeepsAChangedFileNamesItInTheLogAndReturns8)
+{
+    Install();
+    ASSERT_FALSE(HasFatalFailure());
+    const std::wstring changed = Target(L"Dokumentacja\\czytaj.txt");
+    ASSERT_TRUE(WriteBytes(changed, "moja wersja"));
+    FForms.reset();
+
+    // Options in any letter case, with a dash.
+    const ScriptRun r = RunFromScript(L"-verysilent /log=\"" + FLog + L"\"");
+    EXPECT_EQ(r.Code, static_cast<DWORD>(kwPozostawiono)) << r.Log;
+    EXPECT_FALSE(r.CopyOutlived);
+    EXPECT_TRUE(r.Shown.empty()) << *r.Shown.begin();
+    EXPECT_EQ(ReadBytes(changed), std::string("moja wersja"));
+    EXPECT_NE(r.Log.find("Kept: " + Narrow(changed) + " (" + U(jzPolski, tdPowodZmieniony) + ")"), std::string::npos)
+        << r.Log;
+    EXPECT_NE(LastLine(r.Log).find("Outcome: removed, items kept, exit code 8"), std::string::npos) << r.Log;
+    // The rest goes: the file's folder stays with it, the target with them.
+    Snapshot left;
+    NoteTree(FTarget, left);
+    EXPECT_EQ(left, (Snapshot{Target(L"Dokumentacja") + L"\\", changed + L" 11"})) << Lacking(left, {});
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kUninstallKey));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, L"SOFTWARE\\Zorvane"));
+}
+
+// The quiet line of the entry: the progress window only, no question, no message when everything went.
+TEST_F(UninstallTest, SilentShowsOnlyTheProgressWindowAndAsksNothing)
+{
+    Install();
+    ASSERT_FALSE(HasFatalFailure());
+    FForms.reset();
+    const ScriptRun r = RunFromScript(L"/SILENT");
+    EXPECT_EQ(r.Code, static_cast<DWORD>(kwZainstalowano));
+    EXPECT_FALSE(r.CopyOutlived);
+    const std::string window = Format(U(jzPolski, tdTytul), {"Werbfranko"});
+    std::string shown;
+    for (const std::string& w : r.Shown) shown += "\n  " + w;
+    ASSERT_EQ(r.Shown.size(), 1u) << "visible:" << shown;
+    EXPECT_NE(r.Shown.begin()->find("WerbForm \"" + window + "\""), std::string::npos) << shown;
+    const Snapshot after = Prefix();
+    EXPECT_EQ(after, FBefore) << "left:" << Lacking(after, FBefore) << "\nremoved:" << Lacking(FBefore, after);
+}
+
+// A command line it does not understand removes nothing: only logged when nobody reads messages, else said.
+// Help goes to the output the script reads.
+TEST_F(UninstallTest, AnUnknownOptionReturns1AndRemovesNothingAndHelpGoesToTheOutput)
+{
+    Install();
+    ASSERT_FALSE(HasFatalFailure());
+    FForms.reset();
+    const Snapshot installed = Prefix();
+    {
+        const ScriptRun r = RunFromScript(L"/VERYSILENT /NIEZNANA /LOG=\"" + FLog + L"\"", false);
+        EXPECT_EQ(r.Code, static_cast<DWORD>(kwZlePolecenie));
+        EXPECT_TRUE(r.Shown.empty()) << *r.Shown.begin();
+        EXPECT_NE(r.Log.find("/NIEZNANA"), std::string::npos) << r.Log;
+        const Snapshot after = Prefix();
+        EXPECT_EQ(after, installed) << "removed:" << Lacking(installed, after) << "\nadded:" << Lacking(after, installed);
+    }
+    {
+        // A value the uninstaller takes none of: the message names the option as given.
+        const Started started = StartDetached(L"\"" + Target(L"DeInstalka.exe") + L"\" /SILENT /DIR=C:\\Inny");
+        ASSERT_TRUE(started.Process);
+        const UniqueHandle& process = started.Process;
+        const std::string attention = PobierzTekst(jzPolski, txtAttention);
+        HWND message = nullptr, ok = nullptr;
+        ASSERT_TRUE(WaitUntil([&] {
+            for (HWND w : TopLevel(L"WerbForm", &attention))
+                if (ProcessOf(w) == started.Id && (ok = VisibleChild(w, L"Button", "OK"))) message = w;
+            return message != nullptr;
+        })) << "no message";
+        std::string said;
+        for (HWND l : VisibleChildren(message, L"WerbLabel")) said += TextOf(l);
+        EXPECT_NE(said.find("/DIR=C:\\Inny"), std::string::npos) << said;
+        Click(ok);
+        EXPECT_EQ(WaitForSingleObject(process.Get(), 60000), WAIT_OBJECT_0);
+        DWORD code = 0;
+        GetExitCodeProcess(process.Get(), &code);
+        EXPECT_EQ(code, static_cast<DWORD>(kwZlePolecenie));
+        EXPECT_TRUE(RunningChildren(started.Id).empty()) << "it started a copy";
+        const Snapshot after = Prefix();
+        EXPECT_EQ(after, installed) << "removed:" << Lacking(installed, after) << "\nadded:" << Lacking(after, installed);
+    }
+    {
+        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+        HANDLE readEnd = nullptr, writeEnd = nullptr;
+        ASSERT_TRUE(CreatePipe(&readEnd, &writeEnd, &inherit, 0));
+        UniqueHandle reading(readEnd), writing(writeEnd);
+        SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+        std::wstring line = L"\"" + Target(L"DeInstalka.exe") + L"\" /?";
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdOutput = si.hStdError = writeEnd;
+        PROCESS_INFORMATION pi{};
+        ASSERT_TRUE(
+            CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, DETACHED_PROCESS, nullptr, nullptr, &si, &pi));
+        UniqueHandle process(pi.hProcess), thread(pi.hThread);
+        writing = UniqueHandle();
+        std::string output;
+        char buffer[4096];
+        DWORD n = 0;
+        while (ReadFile(readEnd, buffer, sizeof buffer, &n, nullptr) && n > 0) output.append(buffer, n);
+        EXPECT_EQ(WaitForSingleObject(process.Get(), 60000), WAIT_OBJECT_0);
+        DWORD code = 1;
+        GetExitCodeProcess(process.Get(), &code);
+        EXPECT_EQ(code, static_cast<DWORD>(kwZainstalowano));
+        EXPECT_NE(output.find(TekstPomocy(jzPolski, TProgram::Deinstalator)), std::string::npos) << output;
+    }
+    EXPECT_TRUE(Exists(RecordFile()));
+}
 
 // ---- a run ended at any step: the next one finishes ----
 
