@@ -611,7 +611,11 @@ TRekordDeinstalacji TInstalacja::Rekord() const
             if (wynik != wyniki.end())
                 rekord.Pliki.push_back({w.Sciezka, wynik->second->Rozmiar, wynik->second->Sha256});
             break;
-        case TRodzajWpisu::Katalog: rekord.Katalogi.push_back(w.Sciezka); break;
+        case TRodzajWpisu::Katalog:
+            // The parents a command line's target folder was given stay: the uninstaller removes only what lies
+            // in the target folder, and a record naming more is refused as damaged.
+            if (WKatalogu(w.Sciezka, rekord.Katalog)) rekord.Katalogi.push_back(w.Sciezka);
+            break;
         case TRodzajWpisu::Grupa: rekord.Grupy.push_back(w.Sciezka); break;
         case TRodzajWpisu::Skrot:
             if (wynik != wyniki.end())

@@ -61,7 +61,9 @@ bool RunUnattended(const std::wstring& commandLine, const char* feature, TChecks
 int Silent(const TDemoArgs& args)
 {
     TChecks checks(args.Expect);
-    TState state = StateBefore(args.Jezyk);
+    // The system files as they were before the wizard's pass, when it noted them: the report compares with that.
+    TState state = ReadState(args.State);
+    if (state.empty()) state = StateBefore(args.Jezyk);
     // Another folder than the wizard's, with letters of both languages.
     const std::string target = "C:\\Gry\\W\xC3\xA9rb \xC5\x81\xC3\xB3" "d\xC5\xBA 2";
     const std::string log = "C:\\werb-demo\\instalacja.log";

@@ -121,6 +121,8 @@ void TDeinstalacja::Gone()
 {
     Print("== what is left of the product");
     const std::wstring target = Widen(FState["target"]);
+    // A quiet uninstallation's last copy removes the uninstaller and its folder once the first instance has ended.
+    WaitUntil([&] { return !target.empty() && !FolderExists(target); }, 30000);
     FChecks.Check("uninstall", !target.empty() && !FolderExists(target), "the target folder " + Narrow(target) + " is gone");
     const std::wstring shellFolders = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
     const std::optional<RegString> programs = ReadRegString(HKEY_CURRENT_USER, shellFolders, L"Programs");
