@@ -93,11 +93,10 @@ int Uruchom()
     }
 
     if (!kopia && TypDysku(KatalogAplikacji()) == DRIVE_CDROM) {
-        // The copy gets the options as they were typed, after the word that makes it the copy.
-        const std::string reszta = Narrow(ResztaPolecenia(GetCommandLineW()));
+        // The copy gets the options after the word that makes it the copy; it runs in its own folder.
         UniqueHandle proces;
-        const bool uruchomiona =
-            UruchomKopie(SciezkaAplikacji(), "instal.exe", reszta.empty() ? "/doit" : "/doit " + reszta, &proces);
+        const bool uruchomiona = UruchomKopie(SciezkaAplikacji(), "instal.exe",
+                                              "/doit" + PolecenieDlaKopii(argumenty, PelnaSciezka), &proces);
         // The copy owns the installation flag from now on.
         CzyscFlageInstalacji = false;
         Application.Terminate();

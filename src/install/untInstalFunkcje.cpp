@@ -308,6 +308,13 @@ std::optional<std::string> DeletingBatchText(std::string_view kopia, std::string
     return BatchText(kopia, plikWsadowy);
 }
 
+std::string PelnaSciezka(const std::string& nazwa)
+{
+    wchar_t pelna[MAX_PATH * 2] = {};
+    const DWORD n = GetFullPathNameW(Widen(nazwa).c_str(), MAX_PATH * 2, pelna, nullptr);
+    return n > 0 && n < MAX_PATH * 2 ? Narrow(std::wstring_view(pelna, n)) : std::string();
+}
+
 int KodZakonczenia(HANDLE proces)
 {
     while (MsgWaitForMultipleObjects(1, &proces, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {

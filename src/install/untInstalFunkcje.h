@@ -99,6 +99,9 @@ bool NaLiscieWykluczen(std::string_view lista, std::string_view nazwa);
 std::int64_t RozmiarKatalogu(std::string_view katalog, std::string_view lista,
                              const std::function<void()>& tetno = {});
 
+// The full path of a name relative to the current folder (GetFullPathName); empty when it cannot be made.
+std::string PelnaSciezka(const std::string& nazwa);
+
 // Whether a folder of that path exists.
 bool KatalogIstnieje(std::string_view katalog);
 

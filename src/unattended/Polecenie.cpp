@@ -96,6 +96,49 @@ TPolecenie CzytajPolecenie(const std::vector<std::string>& argumenty, TProgram p
     return p;
 }
 
+namespace {
+
+// One argument as CommandLineToArgvW gives it back: quoted when it holds blanks or quotes, with the
+// backslashes before a quote doubled.
+std::string Zacytowany(const std::string& argument)
+{
+    if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos) return argument;
+    std::string w = "\"";
+    std::size_t ukosniki = 0;
+    for (char c : argument) {
+        if (c == '\\') {
+            ++ukosniki;
+            continue;
+        }
+        w.append(c == '"' ? ukosniki * 2 + 1 : ukosniki, '\\');
+        w += c;
+        ukosniki = 0;
+    }
+    w.append(ukosniki * 2, '\\');
+    return w + '"';
+}
+
+} // namespace
+
+std::string PolecenieDlaKopii(const std::vector<std::string>& argumenty,
+                              const std::function<std::string(const std::string&)>& pelna)
+{
+    std::string linia;
+    for (std::string a : argumenty) {
+        const std::size_t rowna = a.find('=');
+        if (a.size() > 1 && (a[0] == '/' || a[0] == '-') && rowna != std::string::npos) {
+            const std::string nazwa = Wielkie(std::string_view(a).substr(1, rowna - 1));
+            const std::string wartosc = Wartosc(std::string_view(a).substr(rowna + 1));
+            if ((nazwa == "LOG" || nazwa == "SOURCE") && !wartosc.empty()) {
+                const std::string pelnaSciezka = pelna(wartosc);
+                if (!pelnaSciezka.empty()) a = a.substr(0, rowna + 1) + pelnaSciezka;
+            }
+        }
+        linia += " " + Zacytowany(a);
+    }
+    return linia;
+}
+
 std::wstring_view ResztaPolecenia(std::wstring_view linia)
 {
     std::size_t i = 0;

@@ -2,6 +2,7 @@
 // they return, and the rest of a command line that a relaunched copy is given unchanged.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -51,6 +52,12 @@ TPolecenie CzytajPolecenie(const std::vector<std::string>& argumenty, TProgram p
 // The command line after the program's name, as typed: the name ends by the rules CreateProcess parses it by
 // (quoted, or up to the first blank); the blanks after it are dropped.
 std::wstring_view ResztaPolecenia(std::wstring_view linia);
+
+// The arguments again as a command line for a copy that runs in another folder, each after a blank: quoted as
+// CommandLineToArgvW reads it back, and the file of /LOG and the folder of /SOURCE made full paths by pelna,
+// since a name relative to this process's folder would mean the copy's.
+std::string PolecenieDlaKopii(const std::vector<std::string>& argumenty,
+                              const std::function<std::string(const std::string&)>& pelna);
 
 // The options and the exit codes, in the interface language, for /? and /HELP (CR LF lines).
 std::string TekstPomocy(TJezyk jezyk, TProgram program);

@@ -58,45 +58,6 @@ UniqueHandle Rodzic(const std::wstring& id, const char* plik)
     return proces;
 }
 
-// One argument as CommandLineToArgvW gives it back: quoted when it holds blanks or quotes, with the
-// backslashes before a quote doubled.
-std::wstring Zacytowany(const std::wstring& argument)
-{
-    if (!argument.empty() && argument.find_first_of(L" \t\"") == std::wstring::npos) return argument;
-    std::wstring w = L"\"";
-    std::size_t ukosniki = 0;
-    for (wchar_t c : argument) {
-        if (c == L'\\') {
-            ++ukosniki;
-            continue;
-        }
-        w.append(c == L'"' ? ukosniki * 2 + 1 : ukosniki, L'\\');
-        w += c;
-        ukosniki = 0;
-    }
-    w.append(ukosniki * 2, L'\\');
-    return w + L'"';
-}
-
-// The options for the copy, after its own arguments: a log named relative to this process's current folder
-// would otherwise land in the copy's, which goes with it.
-std::string OpcjeDlaKopii(const std::vector<std::wstring>& argumenty)
-{
-    std::wstring opcje;
-    for (std::size_t i = 1; i < argumenty.size(); ++i) {
-        std::wstring a = argumenty[i];
-        if (a.size() > 5 && (a[0] == L'/' || a[0] == L'-') && _wcsnicmp(a.c_str() + 1, L"LOG=", 4) == 0) {
-            std::wstring plik = a.substr(5);
-            std::erase(plik, L'"');
-            wchar_t pelna[MAX_PATH * 2] = {};
-            const DWORD n = plik.empty() ? 0 : GetFullPathNameW(plik.c_str(), MAX_PATH * 2, pelna, nullptr);
-            if (n > 0 && n < MAX_PATH * 2) a = a.substr(0, 5) + pelna;
-        }
-        opcje += L" " + Zacytowany(a);
-    }
-    return Narrow(opcje);
-}
-
 // /? and a command line not understood: answered by the first instance, which then ends.
 int OdpowiedzNaPolecenie(const TPolecenie& polecenie)
 {
@@ -144,7 +105,7 @@ int Uruchom()
         katalog = BezUkosnika(KatalogAplikacji());
         // Quoted folder without its trailing backslash, which would escape the closing quote.
         const std::string parametry = Narrow(kKopia) + " " + std::to_string(GetCurrentProcessId()) + " \"" +
-                                      katalog + "\"" + OpcjeDlaKopii(argumenty);
+                                      katalog + "\"" + PolecenieDlaKopii(opcje, PelnaSciezka);
         UniqueHandle proces;
         if (UruchomKopie(SciezkaAplikacji(), opis->Deinstalator, parametry, &proces)) {
             // A script that gave options waits for the outcome; a user starting it from the list does not.

@@ -119,3 +119,15 @@ TEST(Polecenie, HelpNamesEveryOptionAndExitCodeInBothLanguages)
         EXPECT_NE(deinstalacja.find("  9 "), std::string::npos);
     }
 }
+
+TEST(Polecenie, TheCopyGetsEveryArgumentQuotedAsReadAndTheLogAndSourceAsFullPaths)
+{
+    const auto pelna = [](const std::string& n) { return n.size() > 1 && n[1] == ':' ? n : "C:\\cd\\" + n; };
+    EXPECT_EQ(PolecenieDlaKopii({}, pelna), "");
+    EXPECT_EQ(PolecenieDlaKopii({"/VERYSILENT", "/DIR=C:\\Gry\\Wérb Łódź 2", "/LOG=werb.log", "-source=E:\\"}, pelna),
+              " /VERYSILENT \"/DIR=C:\\Gry\\Wérb Łódź 2\" /LOG=C:\\cd\\werb.log -source=E:\\");
+    // A quote in a value, and backslashes before the closing quote, come back as they were.
+    EXPECT_EQ(PolecenieDlaKopii({"/DIR=C:\\a \"b\"\\"}, pelna), " \"/DIR=C:\\a \\\"b\\\"\\\\\"");
+    // Without a value the log is the default one; nothing to make full.
+    EXPECT_EQ(PolecenieDlaKopii({"/LOG", "/LOG="}, pelna), " /LOG /LOG=");
+}
