@@ -530,7 +530,7 @@ void TfrmMain::UkladPostepu()
 namespace {
 
 // A full path of a drive or a network share: what the folder dialog of the Options page gives.
-bool PelnaSciezka(std::string_view katalog)
+bool SciezkaBezwzgledna(std::string_view katalog)
 {
     const bool dysk = katalog.size() >= 3 && std::isalpha(static_cast<unsigned char>(katalog[0])) &&
                       katalog[1] == ':' && (katalog[2] == '\\' || katalog[2] == '/');
@@ -576,7 +576,7 @@ int TfrmMain::InstalujBezKreatora()
     }
     UstawKatalogZrodlowy();
     Protokol.Wpisz("Source: " + FKatalogZrodlowy);
-    if (!PelnaSciezka(FKatalogDocelowy)) {
+    if (!SciezkaBezwzgledna(FKatalogDocelowy)) {
         Zapytaj(Format(PobierzTekst(FJezyk, txtCannotCreateDir), {FKatalogDocelowy}), rpOK);
         return Wynik(kwZlePolecenie);
     }
