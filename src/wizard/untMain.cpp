@@ -560,12 +560,7 @@ int TfrmMain::InstalujBezKreatora()
     UstawJezyk(systemu == JezykProduktu ? systemu : jzPolski);
     UstawOpcjePolecenia();
     Protokol.Wpisz(std::string("Interface language: ") + (FJezyk == jzFrancuski ? "French" : "Polish"));
-    if (FPolecenie.Tryb == TTryb::Cichy) {
-        UkladPostepu();
-        btnZamknij.SetCaption(PobierzTekst(FJezyk, txtAbort));
-        Show();
-        Application.ProcessMessages();
-    }
+    if (FPolecenie.Tryb == TTryb::Cichy) UkladPostepu();
     if (!CofnijPrzerwaneInstalacje()) return Wynik(kwNiecofnieta);
 
     if (FKatalogZrodlowy.empty()) FKatalogZrodlowy = ZnajdzPlyteProduktu(FPolecenie.Zrodlo);
@@ -585,6 +580,11 @@ int TfrmMain::InstalujBezKreatora()
     // Whoever starts a silent installation accepts the licence.
     FStrona = stOpcje;
     if (!SprawdzOpcje()) return Wynik(FOdmowa);
+    // Shown once there is something to cancel: the checks' walk of the CD takes no clicks.
+    if (FPolecenie.Tryb == TTryb::Cichy) {
+        btnZamknij.SetCaption(PobierzTekst(FJezyk, txtAbort));
+        Show();
+    }
     ZmienStrone(+1);
     return Wynik(KodWyjscia());
 }
