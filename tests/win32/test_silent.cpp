@@ -323,7 +323,7 @@ TEST_F(Silent, VerySilentFromTheCdInstallsInFrenchShowsNoWindowLogsEveryFileAndR
         EXPECT_TRUE(ChildrenOf(run.Id, L"instal.exe").empty());
         windows = watcher.Stop();
     }
-    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(code, 0u) << "the log:\n" << ReadBytes(log).value_or("(none)");
     for (const std::wstring& w : windows) ADD_FAILURE() << "a window was shown: " << Narrow(w);
 
     for (const wchar_t* program : {L"Werbika.exe", L"Werbilo.exe", L"SlZewFr.exe", L"SlZewPl.exe", L"DeInstalka.exe"})
