@@ -29,6 +29,9 @@ void ZabezpieczLadowanieBibliotek()
     }
 }
 
+// A run that must show no window, not even for a failure nobody is there to read.
+bool BezOkien = false;
+
 // The arguments after the program's name, in UTF-8.
 std::vector<std::string> Argumenty()
 {
@@ -78,6 +81,7 @@ int Uruchom()
     const bool kopia = !argumenty.empty() && argumenty.front() == "/doit";
     if (kopia) argumenty.erase(argumenty.begin());
     const TPolecenie polecenie = CzytajPolecenie(argumenty, TProgram::Instalator);
+    BezOkien = polecenie.BezPytan();
     const TJezyk systemu = JezykSystemu();
     const TJezyk jezyk = polecenie.Jezyk.value_or(systemu == JezykProduktu ? systemu : jzPolski);
     // Checked before the relaunch: a mistake is told at once, and no copy is left for it.
@@ -128,8 +132,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     try {
         wynik = Uruchom();
     } catch (const std::exception& e) {
-        // Only a failure to build the windows ends here; say so rather than vanish.
-        MessageBoxW(nullptr, Widen(e.what()).c_str(), L"Werbfranko", MB_ICONERROR | MB_OK);
+        // Only a failure to build the windows or of the checks ends here; say so rather than vanish. The forms are
+        // gone by now, and with them anything the checks had begun.
+        Protokol.Krok(std::string("Failed: ") + e.what() + ", exit code 3");
+        if (!BezOkien) MessageBoxW(nullptr, Widen(e.what()).c_str(), L"Werbfranko", MB_ICONERROR | MB_OK);
+        wynik = kwBlad;
     }
     if (SUCCEEDED(com)) CoUninitialize();
     return wynik;
