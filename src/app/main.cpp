@@ -99,8 +99,7 @@ int Uruchom()
     if (!kopia && TypDysku(KatalogAplikacji()) == DRIVE_CDROM) {
         // The copy gets the options after the word that makes it the copy; it runs in its own folder.
         UniqueHandle proces;
-        const bool uruchomiona = UruchomKopie(SciezkaAplikacji(), "instal.exe",
-                                              "/doit" + PolecenieDlaKopii(argumenty, PelnaSciezka), &proces);
+        UruchomKopie(SciezkaAplikacji(), "instal.exe", "/doit" + PolecenieDlaKopii(argumenty, PelnaSciezka), &proces);
         // The copy owns the installation flag from now on.
         CzyscFlageInstalacji = false;
         Application.Terminate();
@@ -108,8 +107,9 @@ int Uruchom()
         if (!polecenie.Opcje) return 0;
         if (proces) return KodZakonczenia(proces.Get());
         OtworzProtokol(polecenie);
-        Protokol.Krok(std::string("The installer could not start its copy in the temporary folder") +
-                      (uruchomiona ? "" : ", error " + OpisBledu(GetLastError())));
+        // Without the copy's process no copy runs: UruchomKopie hands it out as soon as the copy does.
+        Protokol.Krok("The installer could not start its copy in the temporary folder, error " +
+                      OpisBledu(GetLastError()));
         return kwBlad;
     }
 

@@ -462,11 +462,11 @@ bool TfrmMain::SprawdzOpcje()
     bool utworzony = KatalogIstnieje(FKatalogDocelowy);
     if (!utworzony && bezKreatora) {
         std::vector<std::string> brakujace;
-        for (std::string p = FKatalogDocelowy; !p.empty() && !KatalogIstnieje(p);) {
-            const std::size_t ukosnik = p.find_last_of("\\/");
-            if (ukosnik == std::string::npos || ukosnik < 3) break;
-            p.resize(ukosnik);
-            if (!KatalogIstnieje(p)) brakujace.push_back(p);
+        for (std::size_t u = FKatalogDocelowy.find_last_of("\\/"); u != std::string::npos && u >= 3;
+             u = FKatalogDocelowy.find_last_of("\\/", u - 1)) {
+            std::string p = FKatalogDocelowy.substr(0, u);
+            if (KatalogIstnieje(p)) break;
+            brakujace.push_back(std::move(p));
         }
         for (auto p = brakujace.rbegin(); p != brakujace.rend(); ++p) FInstalacja.UtworzKatalog(*p);
     }
